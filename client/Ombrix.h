@@ -1,0 +1,224 @@
+// Tracking client for the Ombrix optical tracking controller.
+//
+// One Ombrix object listens on one UDP data port for the controller's ASCII
+// tracking frames, parses the newest frame into typed records, and optionally
+// keeps a TCP command connection to the controller. Nothing here throws or
+// prints: operations return a boolean and record the reason for a failure in
+// the error state of their channel, which the query operations report.
+//
+// An object is meant for one thread at a time; an owner that receives in one
+// thread and reads records in another must serialise the calls itself.
+
+#ifndef OMBRIX_H
+#define OMBRIX_H
+
+#include <string>
+#include <vector>
+
+// One 6DOF body ("6d " line).
+struct ombrix_body_type {
+    int id;            // body id, equal to the record's index
+    float quality;     // -1.0 = not tracked
+    float position[3];
+    float rotation[9]; // 3x3 rotation matrix, in the order of the frame
+};
+
+// One Skywand, a hand-held device with buttons and a joystick ("6df " and "6df2 " lines).
+struct ombrix_skywand_type {
+    int id;             // device id, equal to the record's index
+    float quality;      // -1.0 = not tracked
+    int num_button;     // valid entries of button (8 from the older line, up to 16 from the newer)
+    int button[16];     // 1 = pressed, 0 = released
+    int num_joystick;   // valid entries of joystick (2 from the older line, up to 8 from the newer)
+    float joystick[8];  // entry 0 horizontal, entry 1 vertical; not clamped
+    float position[3];
+    float rotation[9];
+};
+
+// One measurement tool ("6dmt " line).
+struct ombrix_meatool_type {
+    int id;
+    float quality;
+    int num_button; // 1 once parsed, 0 in the untracked record
+    int button[1];
+    float position[3];
+    float rotation[9];
+};
+
+// One finger of a tracked hand.
+struct ombrix_finger_type {
+    float position[3];
+    float rotation[9];
+    float tip_radius;
+    float phalanx_length[3];
+    float phalanx_angle[2];
+};
+
+// One tracked hand ("gl " line).
+struct ombrix_hand_type {
+    int id;
+    float quality;
+    int handedness; // side value as transmitted
+    int num_finger; // valid entries of finger, 0 to 5
+    float position[3];
+    float rotation[9];
+    ombrix_finger_type finger[5];
+};
+
+// One single marker ("3d " line); markers are kept in frame order, not by id.
+struct ombrix_marker_type {
+    int id;
+    float quality;
+    float position[3];
+};
+
+struct OmbrixInternals;
+
+class Ombrix {
+public:
+    // Port of the controller's command channel used when 0 is given.
+    static constexpr unsigned short default_server_port = 50105;
+
+    // The largest id and count a frame may carry for any record kind (the calibrated
+    // counts included). Frames beyond it are parse errors, so that no datagram can make
+    // the record arrays grow past a few megabytes.
+    static constexpr int max_records = 4096;
+
+    // server_host: controller host name or dotted IPv4 address, empty for no command channel.
+    // server_port: command port, 0 for 50105. data_port: UDP port, 0 to let the system choose.
+    // data_bufsize: receive buffer in bytes (at least 2). Time-outs are in microseconds.
+    Ombrix(const std::string& server_host, unsigned short server_port, unsigned short data_port,
+           int data_bufsize, int data_timeout, int server_timeout);
+    ~Ombrix();
+
+    Ombrix(const Ombrix&) = delete;
+    Ombrix& operator=(const Ombrix&) = delete;
+
+    bool valid() const;
+    unsigned short get_data_port() const;
+
+    // Data channel error state, as the last receive left it.
+    bool data_timeout() const;
+    bool data_neterror() const;
+    bool data_parseerror() const;
+    void set_data_noerror();
+    void set_data_timeout();
+    void set_data_neterror();
+    void set_data_parseerror();
+
+    // Command channel state.
+    bool server_noconnection() const;
+    bool server_timeout() const;
+    bool server_neterror() const;
+    bool server_parseerror() const;
+    void set_server_noerror();
+    void set_server_timeout();
+    void set_server_neterror();
+    void set_server_parseerror();
+
+    // Waits up to the data time-out for a datagram, keeps only the newest one waiting,
+    // and parses it. True when a whole frame was received and parsed.
+    bool receive();
+
+    unsigned int get_framecounter() const;
+    double get_timestamp() const;
+
+    // Number of older datagrams the last receive discarded to reach the newest one.
+    unsigned int get_num_dropped() const;
+
+    int get_num_body() const;
+    int get_num_skywand() const;
+    int get_num_meatool() const;
+    int get_num_hand() const;
+    int get_num_marker() const;
+
+    // Records by value; an index out of range yields the untracked record
+    // (id = index, quality -1.0, all else 0; for markers id 0).
+    ombrix_body_type get_body(int id) const;
+    ombrix_skywand_type get_skywand(int id) const;
+    ombrix_meatool_type get_meatool(int id) const;
+    ombrix_hand_type get_hand(int id) const;
+    ombrix_marker_type get_marker(int id) const;
+
+    // Command channel: one request, one reply each. See the error queries for a false result.
+    bool send_command(const std::string& command);
+    bool set_parameter(const std::string& parameter);
+    bool set_parameter(const std::string& category, const std::string& name,
+                       const std::string& value);
+    bool get_parameter(const std::string& parameter, std::string& value);
+    bool get_parameter(const std::string& category, const std::string& name, std::string& value);
+    bool get_message();
+
+    // The controller's last error reply; false when the last operation had none.
+    bool get_lasterror(int& code) const;
+    bool get_lasterror(std::string& text) const;
+
+    // The last message fetched with get_message.
+    std::string get_message_origin() const;
+    std::string get_message_status() const;
+    unsigned int get_message_framenr() const;
+    unsigned int get_message_errorid() const;
+    std::string get_message_msg() const;
+
+private:
+    friend struct OmbrixInternals;
+
+    enum error_state { noerror = 0, timeout = 1, neterror = 2, parseerror = 3 };
+
+    // Size of the buffer a command reply is received into.
+    static constexpr int reply_size = 200;
+
+    bool parse_frame(char* text);
+    bool parse_line(char*& pos, int& skywand_line_count, int& meatool_line_count,
+                    int& calibrated_bodies, int& calibrated_hands);
+    bool parse_bodies(char*& pos);
+    bool parse_skywands_old(char*& pos, int& line_count);
+    bool parse_skywands_new(char*& pos);
+    bool parse_meatools(char*& pos, int& line_count);
+    bool parse_hands(char*& pos);
+    bool parse_markers(char*& pos);
+    bool apply_calibrated_counts(int calibrated_bodies, int calibrated_hands,
+                                 int skywand_line_count, int meatool_line_count);
+
+    int cmd_sendreceive(const char* request, char* reply);
+    bool cmd_storelasterror(const char* reply);
+    void clear_lasterror();
+    bool handle_parameter_reply(const std::string& parameter, char* reply, std::string& value);
+    bool handle_message_reply(char* reply);
+
+    void* command_socket = nullptr;
+    int command_timeout_us = 0;
+    void* data_socket = nullptr;
+    unsigned short data_port = 0;
+    int data_timeout_us = 0;
+    int data_buffer_size = 0;
+    char* data_buffer = nullptr;
+
+    unsigned int frame_counter = 0;
+    double timestamp = -1.0;
+    unsigned int num_dropped = 0;
+
+    int num_body = 0;
+    std::vector<ombrix_body_type> bodies;
+    int num_skywand = 0;
+    std::vector<ombrix_skywand_type> skywands;
+    int num_meatool = 0;
+    std::vector<ombrix_meatool_type> meatools;
+    int num_hand = 0;
+    std::vector<ombrix_hand_type> hands;
+    int num_marker = 0;
+    std::vector<ombrix_marker_type> markers;
+
+    std::string message_origin;
+    std::string message_status;
+    unsigned int message_framenr = 0;
+    unsigned int message_errorid = 0;
+    std::string message_msg;
+
+    error_state data_error = noerror;
+    error_state server_error = noerror;
+    int last_error_code = 0;
+    std::string last_error_text = "no error";
+};
+
+#endif // OMBRIX_H
