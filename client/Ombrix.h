@@ -17,20 +17,20 @@
 
 // One 6DOF body ("6d " line).
 struct ombrix_body_type {
-    int id;            // body id, equal to the record's index
-    float quality;     // -1.0 = not tracked
+    int id;        // body id, equal to the record's index
+    float quality; // -1.0 = not tracked
     float position[3];
     float rotation[9]; // 3x3 rotation matrix, in the order of the frame
 };
 
 // One Skywand, a hand-held device with buttons and a joystick ("6df " and "6df2 " lines).
 struct ombrix_skywand_type {
-    int id;             // device id, equal to the record's index
-    float quality;      // -1.0 = not tracked
-    int num_button;     // valid entries of button (8 from the older line, up to 16 from the newer)
-    int button[16];     // 1 = pressed, 0 = released
-    int num_joystick;   // valid entries of joystick (2 from the older line, up to 8 from the newer)
-    float joystick[8];  // entry 0 horizontal, entry 1 vertical; not clamped
+    int id;            // device id, equal to the record's index
+    float quality;     // -1.0 = not tracked
+    int num_button;    // valid entries of button (8 from the older line, up to 16 from the newer)
+    int button[16];    // 1 = pressed, 0 = released
+    int num_joystick;  // valid entries of joystick (2 from the older line, up to 8 from the newer)
+    float joystick[8]; // entry 0 horizontal, entry 1 vertical; not clamped
     float position[3];
     float rotation[9];
 };
@@ -165,8 +165,10 @@ private:
 
     enum error_state { noerror = 0, timeout = 1, neterror = 2, parseerror = 3 };
 
-    // Size of the buffer a command reply is received into.
+    // Size of the buffer a command reply is received into, and the longest
+    // request text (prefix included) the channel sends.
     static constexpr int reply_size = 200;
+    static constexpr int max_request_length = 200;
 
     bool parse_frame(char* text);
     bool parse_line(char*& pos, int& skywand_line_count, int& meatool_line_count,
