@@ -1,0 +1,125 @@
+#include "buttonwidget.h"
+
+#include "joystickwidget.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+SkywandWidget::SkywandWidget(QWidget* parent) : QWidget(parent) {
+    ui.setupUi(this);
+
+    // The layouts supersede the form's fixed geometries. From top to bottom: the value
+    // labels at the top left, the indicator, buttons 5-4-3-2 in a row, button 1 below.
+    auto* mainColumn = new QVBoxLayout(this);
+    auto* valueColumn = new QVBoxLayout;
+    auto* indicatorRow = new QHBoxLayout;
+    auto* buttonRow = new QHBoxLayout;
+    auto* bottomRow = new QHBoxLayout;
+
+    mainColumn->addLayout(valueColumn);
+    mainColumn->addStretch(0);
+    mainColumn->addLayout(indicatorRow);
+    mainColumn->addStretch(0);
+    mainColumn->addLayout(buttonRow);
+    mainColumn->addLayout(bottomRow);
+
+    valueColumn->addWidget(ui.lbl_joyH);
+    valueColumn->addWidget(ui.lbl_joyV);
+
+    joystickWidget = new JoystickWidget;
+    indicatorRow->addWidget(joystickWidget);
+
+    buttonRow->addWidget(ui.lbl_btn5);
+    buttonRow->addWidget(ui.lbl_btn4);
+    buttonRow->addWidget(ui.lbl_btn3);
+    buttonRow->addWidget(ui.lbl_btn2);
+    bottomRow->addWidget(ui.lbl_btn1);
+
+    InitButtonArray();
+    joystickPressable = true;
+}
+
+SkywandWidget::~SkywandWidget() = default;
+
+QString SkywandWidget::releasedStyle() {
+    return QStringLiteral("background-color: lightgray; color: black;");
+}
+
+QString SkywandWidget::pressedStyle() {
+    return QStringLiteral("background-color: red; color: white;");
+}
+
+void SkywandWidget::InitButtonArray() {
+    styleNormal = releasedStyle();
+    stylePressed = pressedStyle();
+    styleValue = QStringLiteral("background-color: white; color: black;;");
+
+    QLabel* const byIndex[panelSize] = {ui.lbl_btn1, ui.lbl_btn2, ui.lbl_btn3, ui.lbl_btn4,
+                                        ui.lbl_btn5, ui.lbl_joyV, ui.lbl_joyH};
+    for (int i = 0; i < panelSize; ++i)
+        buttonArray[i] = byIndex[i];
+
+    for (int i = 0; i < 5; ++i) {
+        setStyleSheet(i, styleNormal);
+        setText(i, tr("Button %1").arg(i + 1));
+    }
+    for (int i = verticalValueIndex; i <= horizontalValueIndex; ++i) {
+        setStyleSheet(i, styleValue);
+        setText(i, QStringLiteral("0.00"));
+    }
+}
+
+QLabel* SkywandWidget::label(int index) const {
+    return index >= 0 && index < panelSize ? buttonArray[index] : nullptr;
+}
+
+void SkywandWidget::show(int index) {
+    if (QLabel* l = label(index))
+        l->setVisible(true);
+}
+
+void SkywandWidget::hide(int index) {
+    if (QLabel* l = label(index))
+        l->setVisible(false);
+}
+
+void SkywandWidget::setText(int index, const QString& text) {
+    if (QLabel* l = label(index))
+        l->setText(text); // QLabel itself skips an unchanged text
+}
+
+void SkywandWidget::setText(int index, double value) {
+    // QString::arg formats "%1" in the C locale, so the separator is always a full stop.
+    QString text = QStringLiteral("%1").arg(value, 0, 'f', 2, QLatin1Char(' '));
+    if (index == verticalValueIndex)
+        text.prepend(QStringLiteral("Y = "));
+    else if (index == horizontalValueIndex)
+        text.prepend(QStringLiteral("X = "));
+    setText(index, text);
+}
+
+void SkywandWidget::setStyleSheet(int index, const QString& styleSheet) {
+    QLabel* l = label(index);
+    // Every frame sets every style again; re-polishing a label with the style it already
+    // has costs time at high frame rates and changes nothing visible.
+    if (l && l->styleSheet() != styleSheet)
+        l->setStyleSheet(styleSheet);
+}
+
+void SkywandWidget::joystickIsPressable(bool pressable) {
+    joystickPressable = pressable;
+}
+
+void SkywandWidget::setJoystickPressed(bool pressed) {
+    if (joystickPressable)
+        joystickWidget->setJoystickPressed(pressed);
+}
+
+void SkywandWidget::setFlValueH(double value) {
+    joystickWidget->setFlValueH(value);
+}
+
+void SkywandWidget::setFlValueV(double value) {
+    joystickWidget->setFlValueV(value);
+}

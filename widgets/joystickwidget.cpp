@@ -1,0 +1,88 @@
+#include "joystickwidget.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QPainter>
+#include <QPen>
+
+#include <cmath>
+
+JoystickWidget::JoystickWidget(QWidget* parent) : QWidget(parent) {
+    if (objectName().isEmpty())
+        setObjectName(QStringLiteral("JoystickWidgetClass"));
+    resize(321, 300); // starting size only: the owner's layout decides the real one
+    setWindowTitle(QCoreApplication::translate("JoystickWidgetClass", "JoystickWidget"));
+    QMetaObject::connectSlotsByName(this);
+    setMinimumSize(100, 100);
+}
+
+JoystickWidget::~JoystickWidget() = default;
+
+void JoystickWidget::setJoystickPressed(bool pressed) {
+    joystickPressed = pressed;
+}
+
+void JoystickWidget::setFlValueH(double value) {
+    flValueH = value;
+}
+
+void JoystickWidget::setFlValueV(double value) {
+    flValueV = value;
+}
+
+QSize JoystickWidget::sizeHint() const {
+    return QSize(1000, 1000);
+}
+
+int JoystickWidget::knobOffset(double value, int half) {
+    if (std::isnan(value))
+        return 0;
+    const double offset = value * half;
+    if (offset >= maxKnobOffset)
+        return maxKnobOffset;
+    if (offset <= -maxKnobOffset)
+        return -maxKnobOffset;
+    return static_cast<int>(offset); // truncates towards zero
+}
+
+void JoystickWidget::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+
+    QPen pen(QBrush(Qt::darkGray, Qt::SolidPattern), 2.0, Qt::SolidLine, Qt::SquareCap,
+             Qt::BevelJoin);
+    painter.setPen(pen);
+    // The white brush stays for every closed shape: square, circle and knob are all filled.
+    painter.setBrush(QBrush(Qt::white, Qt::SolidPattern));
+
+    // The picture hangs from (15, 15) and its size follows the smaller widget dimension.
+    const int side = qMin(width(), height()) - 50;
+    painter.drawRect(15, 15, side, side);
+    painter.drawEllipse(15, 15, side, side);
+
+    // The cross-hair reaches about 10 pixels past the square on each side.
+    const int middle = side / 2 + 15;
+    painter.drawLine(middle, 5, middle, side + 25);
+    painter.drawLine(5, middle, side + 25, middle);
+
+    // The knob is the square shrunk by knobInset on every side (16 or 17 pixels wide) and
+    // moved by the stick values; a value of ±1 puts its centre on the circle. Vertical
+    // values count upwards, widget pixels downwards.
+    const int knobInset = (side - 16) / 2;
+    const int half = side / 2;
+    const int dx = knobOffset(flValueH, half);
+    const int dy = knobOffset(flValueV, half);
+    const QRect knob(QPoint(15 + knobInset + dx, 15 + knobInset - dy),
+                     QPoint(side + 14 - knobInset + dx, side + 14 - knobInset - dy));
+
+    // Black at rest, red when deflected (even by less than a pixel), thick red when pressed.
+    const bool atRest = flValueH == 0.0 && flValueV == 0.0;
+    pen.setColor(atRest ? Qt::black : Qt::red);
+    pen.setWidth(2);
+    if (joystickPressed) {
+        pen.setColor(Qt::red);
+        pen.setWidth(7);
+    }
+    painter.setPen(pen);
+    painter.drawEllipse(knob);
+}
