@@ -1,0 +1,38 @@
+#include "decimaltext.h"
+
+#include <charconv>
+
+bool parseDecimal(const std::string& text, double& value) {
+    std::size_t digits = 0;
+    std::size_t points = 0;
+    for (char c : text) {
+        if (c >= '0' && c <= '9') {
+            ++digits;
+        } else if (c == '.') {
+            ++points;
+        } else {
+            return false;
+        }
+    }
+    if (digits == 0 || points > 1) {
+        return false;
+    }
+    // from_chars is locale-independent, unlike strtod, so a decimal point is always '.'.
+    const char* end = text.data() + text.size();
+    auto result = std::from_chars(text.data(), end, value, std::chars_format::fixed);
+    return result.ec == std::errc() && result.ptr == end;
+}
+
+bool parseUnsigned(const std::string& text, std::uint64_t& value) {
+    if (text.empty()) {
+        return false;
+    }
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+    }
+    const char* end = text.data() + text.size();
+    auto result = std::from_chars(text.data(), end, value, 10);
+    return result.ec == std::errc() && result.ptr == end;
+}

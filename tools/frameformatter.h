@@ -1,0 +1,27 @@
+// Writes a frame as the controller's ASCII tracking text, one datagram.
+
+#ifndef FRAMEFORMATTER_H
+#define FRAMEFORMATTER_H
+
+#include "framestate.h"
+
+#include <string>
+
+enum class LineEnd { crlf, lf, cr };
+
+// Lines in the controller's order: "fr ", "ts ", then, when the frame has all kinds, "6dcal "
+// and "6d ", then the Skywand line ("6df2 " or "6df "), then "6dmt ", "glcal ", "gl " and "3d ".
+// Positions and qualities carry three decimals, rotations six and joystick values four.
+class FrameFormatter {
+public:
+    static std::string format(const FrameState& frame, LineEnd line_end = LineEnd::crlf);
+
+    // The value of the "6dcal " line: every calibrated 6DOF object that the older Skywand line
+    // and the tool line also count, so that a receiver can work out the number of bodies.
+    static int calibratedSixDofCount(const FrameState& frame);
+
+    // The button bits of the older layout: button k is bit k.
+    static unsigned olderButtonBits(const SkywandState& skywand);
+};
+
+#endif // FRAMEFORMATTER_H

@@ -1,0 +1,41 @@
+// Keeps a schedule of absolute send times on the monotonic clock.
+
+#ifndef PACER_H
+#define PACER_H
+
+#include <atomic>
+#include <cstdint>
+
+// Each frame's send time is an offset from the start of the run, and the pacer sleeps until
+// that absolute time, so that the time spent formatting and sending never adds up to drift.
+// When the process falls far behind (suspended, starved of CPU), the schedule is moved on
+// instead of sending the missed frames in a burst.
+class Pacer {
+public:
+    // How late a frame may be before the schedule gives up catching up.
+    static constexpr std::int64_t max_lag_ns = 200'000'000;
+
+    // Starts the schedule now.
+    void start();
+
+    // Sleeps until the frame due at offset_ns (since the start, plus any shift of the schedule).
+    // Returns the time the frame is scheduled for, since the start, in nanoseconds; or -1 when
+    // stop was set while waiting. The flag is checked at least every 100 ms.
+    std::int64_t waitUntil(std::int64_t offset_ns, const std::atomic<bool>& stop);
+
+    // Nanoseconds since start().
+    std::int64_t elapsedNs() const;
+    // How far the schedule has been moved on, in nanoseconds.
+    std::int64_t shiftNs() const { return shift_ns; }
+    // How many times the schedule was moved on because of lag.
+    unsigned resyncs() const { return resync_count; }
+
+    static std::int64_t nowNs();
+
+private:
+    std::int64_t start_ns = 0;
+    std::int64_t shift_ns = 0; // added to every offset after a resync
+    unsigned resync_count = 0;
+};
+
+#endif // PACER_H

@@ -1,0 +1,120 @@
+#include "replaywriter.h"
+
+#include <cmath>
+#include <cstdio>
+#include <string_view>
+
+namespace {
+
+const char hex_digits[] = "0123456789ABCDEF";
+
+void appendHexEscape(std::string& out, unsigned char byte) {
+    out += "\\x";
+    out += hex_digits[byte >> 4];
+    out += hex_digits[byte & 0x0F];
+}
+
+bool onlySpaces(std::string_view text) {
+    return text.find_first_not_of(' ') == std::string_view::npos;
+}
+
+// Appends one datagram line (without its line feed) as one line of the file. Escaping keeps the
+// line from being read as anything but data: a leading '#' or '@' would be a comment or a
+// directive, a line of spaces would be blank, a trailing backslash would join lines.
+void appendLine(std::string& out, std::string_view line, bool ends_with_line_feed) {
+    if (line.empty()) {
+        // An empty file line would end the block, so the line feed is written as an escape and
+        // the file line's own line feed is cancelled by the trailing backslash.
+        out += ends_with_line_feed ? "\\n\\\n" : "\\\n";
+        return;
+    }
+    const bool blank_looking = onlySpaces(line);
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(line[i]);
+        if (i == 0 && (c == '#' || c == '@' || (c == ' ' && blank_looking))) {
+            appendHexEscape(out, c);
+        } else if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\0') {
+            out += "\\0";
+        } else if (c < 0x20 || c >= 0x7F) {
+            appendHexEscape(out, c);
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    if (!ends_with_line_feed) {
+        out += '\\';
+    }
+    out += '\n';
+}
+
+// Milliseconds with up to three decimals, trailing zeros dropped: "16.667", "5", "0.5".
+std::string formatDelay(double delay_ms) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.3f", delay_ms);
+    std::string result(text);
+    result.erase(result.find_last_not_of('0') + 1);
+    if (result.back() == '.') {
+        result.pop_back();
+    }
+    return result;
+}
+
+} // namespace
+
+ReplayWriter::ReplayWriter(std::ostream& out) : out(out) {}
+
+void ReplayWriter::separateFromPreviousFrame() {
+    if (block_open) {
+        out << '\n';
+        block_open = false;
+    }
+}
+
+void ReplayWriter::writeComment(const std::string& text) {
+    separateFromPreviousFrame();
+    std::string_view rest(text);
+    while (true) {
+        const std::size_t end = rest.find('\n');
+        const std::string_view line = rest.substr(0, end);
+        out << (line.empty() ? "#" : "# ") << line << '\n';
+        if (end == std::string_view::npos) {
+            break;
+        }
+        rest.remove_prefix(end + 1);
+    }
+}
+
+void ReplayWriter::writeFrame(const std::string& datagram, std::optional<double> delay_ms) {
+    separateFromPreviousFrame();
+    if (delay_ms && std::isfinite(*delay_ms)) {
+        out << "@delay " << formatDelay(*delay_ms > 0.0 ? *delay_ms : 0.0) << '\n';
+    }
+    out << encodeDatagram(datagram);
+    block_open = true;
+}
+
+std::string ReplayWriter::encodeDatagram(const std::string& datagram) {
+    std::string out;
+    out.reserve(datagram.size() + datagram.size() / 8 + 4);
+    const std::string_view text(datagram);
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t line_feed = text.find('\n', start);
+        if (line_feed == std::string_view::npos) {
+            // The rest has no line feed: written with a trailing backslash, unless nothing is
+            // left after a final line feed. The empty datagram is the single line "\".
+            if (start < text.size() || text.empty()) {
+                appendLine(out, text.substr(start), false);
+            }
+            return out;
+        }
+        appendLine(out, text.substr(start, line_feed - start), true);
+        start = line_feed + 1;
+    }
+}

@@ -1,0 +1,184 @@
+#include "scenario.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double pi = 3.14159265358979323846;
+
+// Where within a repeating cycle time t falls, in [0, cycle).
+double phaseIn(double t, double cycle) {
+    const double phase = std::fmod(t, cycle);
+    return phase < 0 ? phase + cycle : phase;
+}
+
+// Rotation by angle about the vertical (y) axis, row by row.
+void setYaw(Pose& pose, double angle) {
+    const double c = std::cos(angle);
+    const double s = std::sin(angle);
+    const double rotation[9] = {c, 0, s, 0, 1, 0, -s, 0, c};
+    std::copy(rotation, rotation + 9, pose.rotation);
+}
+
+// Rotation by angle about the viewing (z) axis, row by row.
+void setRoll(Pose& pose, double angle) {
+    const double c = std::cos(angle);
+    const double s = std::sin(angle);
+    const double rotation[9] = {c, -s, 0, s, c, 0, 0, 0, 1};
+    std::copy(rotation, rotation + 9, pose.rotation);
+}
+
+void setPosition(double* position, double x, double y, double z) {
+    position[0] = x;
+    position[1] = y;
+    position[2] = z;
+}
+
+// The older layout knows only full deflections: a joystick value beyond this threshold sets the
+// direction's bit, which divides the circle into eight directions.
+constexpr double older_joystick_threshold = 0.38;
+
+} // namespace
+
+Scenario::Scenario(int skywands, SkywandLayout layout, bool all_kinds)
+    : skywand_count(std::clamp(skywands, 0, max_skywands)), layout(layout), all_kinds(all_kinds) {}
+
+int Scenario::pressedButton(int device, double t) const {
+    // Buttons pressed in turn, then one slot with none pressed.
+    const int buttons_in_turn = layout == SkywandLayout::newer ? 6 : 4;
+    const int slots = buttons_in_turn + 1;
+    const long slot = static_cast<long>(std::floor(t / button_slot_s)) + 2L * device;
+    const int index = static_cast<int>(((slot % slots) + slots) % slots);
+    return index < buttons_in_turn ? index : -1;
+}
+
+double Scenario::joystickAngle(int device, double t) const {
+    const double start = skywand_count > 0 ? 2 * pi * device / skywand_count : 0.0;
+    return start + 2 * pi * phaseIn(t, joystick_turn_s) / joystick_turn_s;
+}
+
+bool Scenario::skywandTracked(int device, double t) const {
+    const double loss_start = 6.0 + 2.0 * device;
+    return phaseIn(t - loss_start, tracking_cycle_s) >= tracking_loss_s;
+}
+
+SkywandState Scenario::skywand(int device, double t) const {
+    SkywandState state;
+    state.id = device;
+    const double angle = joystickAngle(device, t);
+    const double x = std::cos(angle);
+    const double y = std::sin(angle);
+    const int pressed = pressedButton(device, t);
+    if (layout == SkywandLayout::newer) {
+        state.buttons.assign(6, 0);
+        if (pressed >= 0) {
+            state.buttons[pressed] = 1;
+        }
+        state.joystick[0] = x;
+        state.joystick[1] = y;
+    } else {
+        state.buttons.assign(8, 0);
+        if (pressed >= 0) {
+            state.buttons[pressed] = 1;
+        }
+        // Bit 5 left, bit 7 right, bit 4 down, bit 6 up.
+        state.buttons[5] = x < -older_joystick_threshold;
+        state.buttons[7] = x > older_joystick_threshold;
+        state.buttons[4] = y < -older_joystick_threshold;
+        state.buttons[6] = y > older_joystick_threshold;
+        state.joystick[0] = state.buttons[5] ? -1.0 : state.buttons[7] ? 1.0 : 0.0;
+        state.joystick[1] = state.buttons[4] ? -1.0 : state.buttons[6] ? 1.0 : 0.0;
+    }
+    if (skywandTracked(device, t)) {
+        // Held in front of the cameras side by side, circling a little with the joystick.
+        state.quality = 1.0;
+        setPosition(state.pose.position, 200.0 * device - 100.0 * (skywand_count - 1) + 50.0 * x,
+                    1000.0 + 20.0 * y, -300.0 + 50.0 * y);
+        setYaw(state.pose, 0.6 * std::sin(angle));
+    } else {
+        state.quality = -1.0; // an untracked device reports a zero pose
+    }
+    return state;
+}
+
+void Scenario::addOtherKinds(FrameState& frame, double t) const {
+    const double swing = std::sin(2 * pi * t / 5.0);
+
+    frame.calibrated_bodies = calibrated_bodies;
+    const bool body_tracked[calibrated_bodies] = {true,
+                                                  phaseIn(t, 8.0) < 2.0 || phaseIn(t, 8.0) >= 4.0,
+                                                  phaseIn(t, 8.0) < 5.0 || phaseIn(t, 8.0) >= 6.0};
+    for (int id = 0; id < calibrated_bodies; ++id) {
+        if (!body_tracked[id]) {
+            continue; // the controller leaves untracked bodies out of the line
+        }
+        BodyState body;
+        body.id = id;
+        body.quality = 1.0 - 0.1 * id;
+        setPosition(body.pose.position, -400.0 + 400.0 * id, 800.0 + 100.0 * swing, 0.0);
+        setRoll(body.pose, 0.3 * swing + 0.2 * id);
+        frame.bodies.push_back(body);
+    }
+
+    ToolState tool;
+    tool.id = 0;
+    tool.quality = 0.95;
+    tool.button = phaseIn(t, 3.0) < 1.0 ? 1 : 0;
+    setPosition(tool.pose.position, 150.0 * swing, 900.0, 250.0);
+    setYaw(tool.pose, 0.5 * swing);
+    frame.tools.push_back(tool);
+
+    frame.calibrated_hands = calibrated_hands;
+    for (int id = 0; id < calibrated_hands; ++id) {
+        if (id == 1 && phaseIn(t, 6.0) >= 4.0 && phaseIn(t, 6.0) < 5.0) {
+            continue;
+        }
+        HandState hand;
+        hand.id = id;
+        hand.quality = 0.9;
+        hand.side = id; // 0 left, 1 right
+        setPosition(hand.pose.position, id == 0 ? -250.0 : 250.0, 1100.0 + 50.0 * swing, -100.0);
+        setYaw(hand.pose, id == 0 ? 0.2 : -0.2);
+        const int finger_count = id == 0 ? 5 : 3;
+        const double bend = 0.4 + 0.4 * swing; // the hand opens and closes
+        for (int f = 0; f < finger_count; ++f) {
+            FingerState finger;
+            setPosition(finger.pose.position, hand.pose.position[0] + 20.0 * (f - 2),
+                        hand.pose.position[1] + 90.0, hand.pose.position[2] - 30.0 * bend);
+            setRoll(finger.pose, bend);
+            finger.tip_radius = 8.0 - 0.5 * f;
+            finger.phalanx_length[0] = 45.0 - 2.0 * f;
+            finger.phalanx_length[1] = 28.0 - 1.0 * f;
+            finger.phalanx_length[2] = 22.0 - 1.0 * f;
+            finger.phalanx_angle[0] = 30.0 * bend;
+            finger.phalanx_angle[1] = 20.0 * bend;
+            hand.fingers.push_back(finger);
+        }
+        frame.hands.push_back(hand);
+    }
+
+    const int marker_ids[] = {3, 7, 12, 20};
+    for (int i = 0; i < 4; ++i) {
+        MarkerState marker;
+        marker.id = marker_ids[i];
+        marker.quality = 1.0;
+        setPosition(marker.position, -300.0 + 200.0 * i, 50.0 * swing, 1500.0);
+        frame.markers.push_back(marker);
+    }
+}
+
+FrameState Scenario::frame(std::uint32_t frame_counter, double t) const {
+    FrameState frame;
+    frame.frame_counter = frame_counter;
+    frame.timestamp = t;
+    frame.layout = layout;
+    for (int device = 0; device < skywand_count; ++device) {
+        frame.skywands.push_back(skywand(device, t));
+    }
+    frame.all_kinds = all_kinds;
+    if (all_kinds) {
+        addOtherKinds(frame, t);
+    }
+    return frame;
+}

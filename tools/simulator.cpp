@@ -1,0 +1,376 @@
+#include "simulator.h"
+
+#include "commandserver.h"
+#include "frameformatter.h"
+#include "pacer.h"
+#include "replayreader.h"
+#include "replaywriter.h"
+#include "scenario.h"
+#include "udpsender.h"
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
+
+#ifndef OMBRIX_SIM_VERSION
+#define OMBRIX_SIM_VERSION "unknown"
+#endif
+
+namespace {
+
+constexpr double ns_per_ms = 1e6;
+constexpr double ns_per_s = 1e9;
+
+std::string formatFixed(double value, int decimals) {
+    std::ostringstream text;
+    text.setf(std::ios::fixed);
+    text.precision(decimals);
+    text << value;
+    return text.str();
+}
+
+// "60", "59.94", "2000": a rate as a person would write it.
+std::string formatRate(double rate) {
+    std::string text = formatFixed(rate, 3);
+    text.erase(text.find_last_not_of('0') + 1);
+    if (text.back() == '.') {
+        text.pop_back();
+    }
+    return text;
+}
+
+// Where the frames come from: the generated scene or a replay file.
+class FrameSource {
+public:
+    virtual ~FrameSource() = default;
+    // The next datagram and its send time as an offset from the start, in nanoseconds.
+    // shift_ns is how far the pacer has moved the schedule; the scene stamps its frames with
+    // the time they will really be sent. False when no frame is left or on error.
+    virtual bool next(std::string& datagram, std::int64_t& offset_ns, std::int64_t shift_ns) = 0;
+    virtual std::uint32_t frameCounter() const = 0;
+};
+
+class SceneSource : public FrameSource {
+public:
+    explicit SceneSource(const SimOptions& options)
+        : scenario(options.skywands, options.layout, options.all_kinds), line_end(options.line_end),
+          rate(options.fast ? 0.0 : options.rate), counter(options.first_frame) {}
+
+    bool next(std::string& datagram, std::int64_t& offset_ns, std::int64_t shift_ns) override {
+        if (rate > 0) {
+            offset_ns = std::llround(static_cast<double>(index) * ns_per_s / rate);
+            timestamp_ns = offset_ns + shift_ns;
+        } else {
+            offset_ns = 0; // as fast as possible: no waiting, stamped with the real time
+            timestamp_ns = shift_ns;
+        }
+        current = counter + static_cast<std::uint32_t>(index);
+        datagram = FrameFormatter::format(
+            scenario.frame(current, static_cast<double>(timestamp_ns) / ns_per_s), line_end);
+        ++index;
+        return true;
+    }
+    std::uint32_t frameCounter() const override { return current; }
+
+private:
+    Scenario scenario;
+    LineEnd line_end;
+    double rate;
+    std::uint32_t counter;
+    std::uint64_t index = 0;
+    std::uint32_t current = 0;
+    std::int64_t timestamp_ns = 0;
+};
+
+class ReplaySource : public FrameSource {
+public:
+    ReplaySource(ReplayReader& reader, const SimOptions& options, std::ostream& err)
+        : reader(reader), loop(options.loop), fast(options.fast || options.rate <= 0),
+          interval_ns(options.rate > 0 ? std::llround(ns_per_s / options.rate) : 0), err(err) {}
+
+    bool next(std::string& datagram, std::int64_t& offset_ns, std::int64_t) override {
+        ReplayReader::Result result = reader.next(frame);
+        if (result == ReplayReader::Result::end && loop) {
+            if (!reader.rewind()) {
+                return fail();
+            }
+            result = reader.next(frame);
+        }
+        if (result != ReplayReader::Result::frame) {
+            return result == ReplayReader::Result::end ? false : fail();
+        }
+        if (sent_any && !fast) {
+            schedule_ns += frame.delay_ms ? std::llround(*frame.delay_ms * ns_per_ms) : interval_ns;
+        }
+        sent_any = true;
+        offset_ns = schedule_ns;
+        datagram = frame.datagram;
+        ++count;
+        return true;
+    }
+    std::uint32_t frameCounter() const override { return static_cast<std::uint32_t>(count); }
+    bool failed() const { return error_seen; }
+
+private:
+    bool fail() {
+        err << "ombrix-sim: " << reader.error() << "\n";
+        error_seen = true;
+        return false;
+    }
+
+    ReplayReader& reader;
+    ReplayFrame frame;
+    bool loop;
+    bool fast;
+    std::int64_t interval_ns;
+    std::ostream& err;
+    bool sent_any = false;
+    bool error_seen = false;
+    std::int64_t schedule_ns = 0;
+    std::uint64_t count = 0;
+};
+
+// Reads the whole file once, so that a malformed file is refused before anything is sent.
+int checkReplayFile(ReplayReader& reader, const std::string& path, std::uint64_t& frames,
+                    std::ostream& err) {
+    if (!reader.open(path)) {
+        err << "ombrix-sim: " << reader.error() << "\n";
+        return Simulator::runtime_failure;
+    }
+    ReplayFrame frame;
+    frames = 0;
+    while (true) {
+        const ReplayReader::Result result = reader.next(frame);
+        if (result == ReplayReader::Result::end) {
+            break;
+        }
+        if (result != ReplayReader::Result::frame) {
+            err << "ombrix-sim: " << reader.error() << "\n";
+            return result == ReplayReader::Result::io_error ? Simulator::runtime_failure
+                                                            : Simulator::bad_input;
+        }
+        ++frames;
+    }
+    if (frames == 0) {
+        err << "ombrix-sim: " << path << ": the file holds no frame\n";
+        return Simulator::bad_input;
+    }
+    if (!reader.rewind()) {
+        err << "ombrix-sim: " << reader.error() << "\n";
+        return Simulator::runtime_failure;
+    }
+    return Simulator::success;
+}
+
+CommandProtocol makeProtocol(const SimOptions& options) {
+    CommandProtocol protocol;
+    protocol.defineParameter("system version", std::string("ombrix-sim ") + OMBRIX_SIM_VERSION,
+                             false);
+    protocol.defineParameter("tracking active", "1", true);
+    protocol.defineParameter("tracking exposure", "250", true);
+    protocol.defineParameter("output host", options.host, false);
+    protocol.defineParameter("output port", std::to_string(options.port), false);
+    protocol.defineParameter("output rate", formatRate(options.rate), false);
+    protocol.defineParameter("skywand count",
+                             options.replay_file.empty() ? std::to_string(options.skywands) : "-",
+                             false);
+    protocol.queueMessage("ombrix-sim", "info", 0, 0, "simulated controller started");
+    return protocol;
+}
+
+} // namespace
+
+const char* Simulator::version() {
+    return OMBRIX_SIM_VERSION;
+}
+
+Simulator::Simulator(const SimOptions& options, std::ostream& out, std::ostream& err)
+    : options(options), out(out), err(err) {}
+
+int Simulator::run(const std::atomic<bool>& stop) {
+    ReplayReader reader;
+    std::uint64_t replay_frames = 0;
+    if (!options.replay_file.empty()) {
+        const int status = checkReplayFile(reader, options.replay_file, replay_frames, err);
+        if (status != success) {
+            return status;
+        }
+    }
+
+    UdpSender sender;
+    std::string error;
+    if (!sender.open(options.host, options.port, error)) {
+        err << "ombrix-sim: " << error << "\n";
+        return runtime_failure;
+    }
+
+    std::ofstream record_file;
+    std::unique_ptr<ReplayWriter> recorder;
+    if (!options.record_file.empty()) {
+        record_file.open(options.record_file, std::ios::binary | std::ios::trunc);
+        if (!record_file.is_open()) {
+            err << "ombrix-sim: " << options.record_file
+                << ": cannot open for writing: " << std::strerror(errno) << "\n";
+            return runtime_failure;
+        }
+        recorder = std::make_unique<ReplayWriter>(record_file);
+        recorder->writeComment(std::string("Recorded by ombrix-sim ") + OMBRIX_SIM_VERSION +
+                               ", sent to " + sender.destination());
+    }
+
+    std::unique_ptr<CommandServer> server;
+    if (options.command_port) {
+        CommandProtocol protocol = makeProtocol(options);
+        for (const auto& [name, value] : options.parameters) {
+            if (!protocol.defineParameter(name, value, true)) {
+                err << "ombrix-sim: --param \"" << name << "=" << value
+                    << "\": too long for one reply\n";
+                return bad_input;
+            }
+        }
+        server = std::make_unique<CommandServer>(std::move(protocol));
+        if (!server->start(options.command_bind, *options.command_port, error)) {
+            err << "ombrix-sim: " << error << "\n";
+            return runtime_failure;
+        }
+    }
+
+    const bool fast = options.fast || options.rate <= 0;
+    std::unique_ptr<FrameSource> source;
+    if (options.replay_file.empty()) {
+        source = std::make_unique<SceneSource>(options);
+    } else {
+        source = std::make_unique<ReplaySource>(reader, options, err);
+    }
+
+    if (!options.quiet) {
+        out << "ombrix-sim: sending ";
+        if (options.replay_file.empty()) {
+            out << options.skywands << " Skywand" << (options.skywands == 1 ? "" : "s") << " ("
+                << (options.layout == SkywandLayout::newer ? "6df2" : "6df") << ")"
+                << (options.all_kinds ? " and all other kinds" : "");
+        } else {
+            out << options.replay_file << " (" << replay_frames << " frame"
+                << (replay_frames == 1 ? "" : "s") << (options.loop ? ", looped" : "") << ")";
+        }
+        out << (fast                          ? " as fast as possible"
+                : options.replay_file.empty() ? " at " + formatRate(options.rate) + " Hz"
+                                              : " at the file's pace");
+        out << " to " << sender.destination();
+        if (server) {
+            out << "; command port " << options.command_bind << ":" << server->port();
+        }
+        out << "; Ctrl+C stops" << std::endl;
+    }
+
+    Pacer pacer;
+    Counters counters;
+    // -1: no duration asked for. (A plain value keeps GCC from seeing an uninitialised optional.)
+    const std::int64_t duration_ns =
+        options.duration ? std::llround(*options.duration * ns_per_s) : -1;
+    std::string datagram;
+    std::int64_t previous_offset_ns = 0;
+    pacer.start();
+    while (!stop.load()) {
+        if (options.frames && counters.sent + counters.failed >= *options.frames) {
+            break;
+        }
+        std::int64_t offset_ns = 0;
+        const std::int64_t shift_ns = fast ? pacer.elapsedNs() : pacer.shiftNs();
+        if (!source->next(datagram, offset_ns, shift_ns)) {
+            break;
+        }
+        if (fast) {
+            if (duration_ns >= 0 && pacer.elapsedNs() >= duration_ns) {
+                break;
+            }
+        } else {
+            if (duration_ns >= 0 && offset_ns >= duration_ns) {
+                pacer.waitUntil(duration_ns, stop); // the run lasts as long as asked
+                break;
+            }
+            if (pacer.waitUntil(offset_ns, stop) < 0) {
+                break;
+            }
+        }
+        if (server) {
+            server->setFrameCounter(source->frameCounter());
+        }
+        const int failure = sender.send(datagram);
+        const std::int64_t now_ns = pacer.elapsedNs();
+        if (failure == 0) {
+            ++counters.sent;
+            if (counters.first_send_ns < 0) {
+                counters.first_send_ns = now_ns;
+            }
+            counters.last_send_ns = now_ns;
+        } else {
+            ++counters.failed;
+            if (!counters.reported_errors[failure]) {
+                counters.reported_errors[failure] = true;
+                err << "ombrix-sim: sending to " << sender.destination()
+                    << " failed: " << std::strerror(failure) << " (going on)\n";
+            }
+        }
+        if (recorder) {
+            const bool first = counters.sent + counters.failed == 1;
+            const double delay_ms = static_cast<double>(fast ? now_ns - previous_offset_ns
+                                                             : offset_ns - previous_offset_ns) /
+                                    ns_per_ms;
+            recorder->writeFrame(datagram, first ? std::nullopt : std::optional<double>(delay_ms));
+            previous_offset_ns = fast ? now_ns : offset_ns;
+            if (!recorder->good()) {
+                err << "ombrix-sim: " << options.record_file << ": write error\n";
+                return runtime_failure;
+            }
+        }
+    }
+
+    if (server) {
+        server->stop();
+    }
+    if (recorder) {
+        record_file.flush();
+        if (!record_file.good()) {
+            err << "ombrix-sim: " << options.record_file << ": write error\n";
+            return runtime_failure;
+        }
+    }
+    const auto* replay = dynamic_cast<const ReplaySource*>(source.get());
+    if (!options.quiet) {
+        out << summary(counters, pacer.resyncs()) << std::endl;
+    }
+    if (replay && replay->failed()) {
+        return runtime_failure;
+    }
+    return success;
+}
+
+std::string Simulator::summary(const Counters& counters, unsigned resyncs) const {
+    std::string text = "ombrix-sim: " + std::to_string(counters.sent) + " frame" +
+                       (counters.sent == 1 ? "" : "s") + " sent";
+    if (counters.sent >= 2 && counters.last_send_ns > counters.first_send_ns) {
+        const double seconds =
+            static_cast<double>(counters.last_send_ns - counters.first_send_ns) / ns_per_s;
+        const double achieved = static_cast<double>(counters.sent - 1) / seconds;
+        text += " in " + formatFixed(seconds, 3) + " s, " + formatFixed(achieved, 2) + " Hz";
+    }
+    const bool fast = options.fast || options.rate <= 0;
+    if (fast) {
+        text += " (as fast as possible)";
+    } else if (options.replay_file.empty()) {
+        text += " (asked " + formatRate(options.rate) + " Hz)";
+    } else {
+        text += " (at the file's pace)";
+    }
+    if (counters.failed > 0) {
+        text += ", " + std::to_string(counters.failed) + " failed";
+    }
+    if (resyncs > 0) {
+        text += ", fell behind " + std::to_string(resyncs) + " time" + (resyncs == 1 ? "" : "s");
+    }
+    return text;
+}
