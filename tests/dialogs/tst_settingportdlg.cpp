@@ -94,6 +94,10 @@ void TestSettingPortDlg::formHasNamedWidgetsInItsRows() {
     QCOMPARE(dialog.findChild<QPushButton*>("btn_ok"), dialog.btn_ok);
     QCOMPARE(dialog.findChild<QPushButton*>("btn_cancel"), dialog.btn_cancel);
     QCOMPARE(dialog.line->frameShape(), QFrame::HLine);
+#ifdef WINDOW_ICON_COMPILED_IN
+    QVERIFY(!dialog.windowIcon().isNull());
+    QVERIFY(!dialog.windowIcon().pixmap(16, 16).isNull());
+#endif
 
     QCOMPARE(dialog.layout(), dialog.verticalLayout);
     QCOMPARE(dialog.verticalLayout->spacing(), 6);
