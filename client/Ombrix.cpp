@@ -435,6 +435,10 @@ unsigned int Ombrix::get_num_dropped() const {
     return num_dropped;
 }
 
+std::string_view Ombrix::get_datagram() const {
+    return std::string_view(data_buffer, static_cast<std::size_t>(datagram_length));
+}
+
 int Ombrix::get_num_body() const {
     return num_body;
 }
@@ -523,6 +527,7 @@ bool Ombrix::receive() {
     frame_counter = 0;
     timestamp = -1.0;
     num_dropped = 0;
+    datagram_length = 0;
 
     const int fd = handle_fd(data_socket);
     const int ready = wait_ready(fd, POLLIN, data_timeout_us);
@@ -560,6 +565,7 @@ bool Ombrix::receive() {
         return false;
     }
     data_buffer[length] = '\0';
+    datagram_length = static_cast<int>(length);
     return parse_frame(data_buffer);
 }
 

@@ -13,6 +13,7 @@
 #define OMBRIX_H
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 // One 6DOF body ("6d " line).
@@ -126,6 +127,10 @@ public:
     // Number of older datagrams the last receive discarded to reach the newest one.
     unsigned int get_num_dropped() const;
 
+    // The bytes of the datagram the last receive parsed, or tried to parse;
+    // empty when it read none. Valid until the next receive.
+    std::string_view get_datagram() const;
+
     int get_num_body() const;
     int get_num_skywand() const;
     int get_num_meatool() const;
@@ -199,6 +204,7 @@ private:
     unsigned int frame_counter = 0;
     double timestamp = -1.0;
     unsigned int num_dropped = 0;
+    int datagram_length = 0;
 
     int num_body = 0;
     std::vector<ombrix_body_type> bodies;

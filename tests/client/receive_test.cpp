@@ -90,3 +90,18 @@ TEST(Receive, ErrorStateDescribesOnlyTheLastCall) {
     EXPECT_TRUE(send_and_receive(*client, "fr 1\n"));
     EXPECT_FALSE(client->data_timeout() || client->data_neterror() || client->data_parseerror());
 }
+
+TEST(Receive, TheParsedDatagramIsAvailableUnchanged) {
+    auto client = make_client(50000);
+    EXPECT_TRUE(client->get_datagram().empty());
+    const std::string frame = "fr 3\r\n6d 1 [0 1][1 2 3][1 0 0 0 1 0 0 0 1]\n";
+    ASSERT_TRUE(send_and_receive(*client, frame));
+    EXPECT_EQ(client->get_datagram(), frame); // brackets restored after parsing
+
+    const std::string broken("fr x\0tail", 9);
+    EXPECT_FALSE(send_and_receive(*client, broken));
+    EXPECT_EQ(client->get_datagram(), broken);
+
+    EXPECT_FALSE(client->receive()); // time-out: nothing read
+    EXPECT_TRUE(client->get_datagram().empty());
+}
