@@ -1,0 +1,309 @@
+#include "skywandtester.h"
+
+#include "Ombrix.h"
+#include "buttonwidget.h"
+#include "trackreceiver.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QSaveFile>
+#include <QStatusBar>
+#include <QVBoxLayout>
+#include <QWhatsThis>
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <sstream>
+
+// The compiled-in icon comes from a static library; naming its initialiser here keeps the
+// linker from dropping it (registering it twice is harmless).
+static void initResources() {
+    Q_INIT_RESOURCE(skywandtester);
+}
+
+namespace {
+
+// The client's settings: no command channel, 20000-byte receive buffer, 1 s data time-out,
+// 10 s command time-out (microseconds).
+constexpr int dataBufferSize = 20000;
+constexpr int dataTimeoutUs = 1000000;
+constexpr int serverTimeoutUs = 10000000;
+
+// Reads a signed 32-bit number from the start of the port text as a formatted stream
+// extraction does: leading white space skipped, optional sign, decimal digits, anything after
+// them ignored. Empty when no digit is found or the number does not fit into 32 bits.
+std::optional<int> portNumberFromText(const char* text) {
+    std::istringstream in(text);
+    int value = 0;
+    in >> value;
+    if (in.fail())
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+Skywandtester::Skywandtester(QWidget* parent, Qt::WindowFlags flags)
+    : QMainWindow(parent, flags), version(QStringLiteral("V01")) {
+    qstrcpy(dataPort, "5000");
+    initResources();
+
+    ui.setupUi(this);
+    setupActions();
+    readOrCreateConfig();
+    setupLayOut();
+    initDataReceiver();
+    fillCboSkywand();
+    startTrackingThread();
+}
+
+Skywandtester::~Skywandtester() {
+    writeSettingsToConfig();
+    // Closing the window ends the event loop without onActionExit, so the thread may still run.
+    if (trackReceiver) {
+        stopTrackingThread();
+        delete trackReceiver;
+        trackReceiver = nullptr;
+    }
+    // Only now that the thread has finished may its client go.
+    delete ombrix;
+    ombrix = nullptr;
+}
+
+void Skywandtester::setupActions() {
+    connect(ui.action_exit, &QAction::triggered, this, &Skywandtester::onActionExit);
+    connect(ui.action_port, &QAction::triggered, this, &Skywandtester::openSettingsPortDlg);
+    connect(ui.action_info, &QAction::triggered, this, &Skywandtester::onInfo);
+}
+
+void Skywandtester::startTrackingThread() {
+    trackReceiver = new TrackReceiver(ombrix, &tracking, this);
+    connect(trackReceiver, &TrackReceiver::sendMessageDataArrived, this,
+            &Skywandtester::onReceiveTrackingData);
+    connect(trackReceiver, &TrackReceiver::sendMessageDataError, this,
+            &Skywandtester::onReceiveTrackingDataError);
+    // Without a client (the port was rejected) the thread stays idle until a restart
+    // brings one.
+    if (ombrix)
+        trackReceiver->start(QThread::InheritPriority);
+}
+
+// Returns within one data time-out: the loop ends when its current receive returns.
+void Skywandtester::stopTrackingThread() {
+    trackReceiver->onStop();
+    trackReceiver->exit(0);
+    trackReceiver->wait();
+}
+
+QString Skywandtester::configPath() {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/skywandtester.config");
+}
+
+// The file holds only the port text, without a line end. Its content is taken whole, white
+// space included; the checks come when the client is created.
+void Skywandtester::readOrCreateConfig() {
+    const QString path = configPath();
+    if (!QFile::exists(path)) {
+        writeSettingsToConfig();
+        return;
+    }
+
+    QByteArray content; // a file that cannot be read counts as empty
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        content = file.readAll();
+        file.close();
+    }
+    const qsizetype nul = content.indexOf('\0');
+    if (nul >= 0)
+        content.truncate(nul);
+
+    // Longer content is cut to what the port text can hold.
+    const QByteArray text =
+        QString::fromUtf8(content).left(maxPortTextLength).toLatin1().left(maxPortTextLength);
+    std::memcpy(dataPort, text.constData(), static_cast<size_t>(text.size()));
+    dataPort[text.size()] = '\0';
+}
+
+// A failed write leaves the previous file as it was: QSaveFile replaces it only once the new
+// content is complete.
+void Skywandtester::writeSettingsToConfig() {
+    QSaveFile file(configPath());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return;
+    file.write(QString::fromLatin1(dataPort).toUtf8());
+    file.commit();
+}
+
+void Skywandtester::setupLayOut() {
+    statusLabel = new QLabel;
+    statusLabel->setObjectName(QStringLiteral("statusLabel"));
+    statusBar()->addPermanentWidget(statusLabel, 0);
+    // No device is known yet.
+    statusLabel->setText(tr(" Version ") + version + tr(" - Skywand ID: S0 - Port: ") +
+                         QString::fromLatin1(dataPort) + QStringLiteral(" "));
+
+    ui.frame_main->setStyleSheet(QStringLiteral("background-color: white;"));
+    panelLayout = new QVBoxLayout(ui.frame_main);
+    skywandWidget = new SkywandWidget;
+    panelLayout->addWidget(skywandWidget, 0);
+}
+
+void Skywandtester::setStatusLine(qint64 deviceNumber) {
+    // The number goes into its own piece before the port text is appended, so that a "%"
+    // in a port text taken from the file cannot take the number's place.
+    statusLabel->setText(tr(" Version ") + version +
+                         tr(" - Skywand ID: S%1 - Port: ").arg(deviceNumber) +
+                         QString::fromLatin1(dataPort) + QStringLiteral(" "));
+}
+
+void Skywandtester::reportError(const QString& text) {
+    qDebug().noquote() << text;
+    statusLabel->setText(text);
+}
+
+void Skywandtester::initDataReceiver() {
+    const std::optional<int> port = portNumberFromText(dataPort);
+    if (!port) {
+        QMessageBox::warning(this, tr("Skywand tester"), tr("Wrong data port"), QMessageBox::Ok,
+                             QMessageBox::NoButton);
+        qDebug().noquote() << tr("Wrong data port");
+        return;
+    }
+    if (*port < 1 || *port > 65535) {
+        reportError(tr("Illegal data port"));
+        return;
+    }
+
+    ombrix = new Ombrix("", 0, static_cast<unsigned short>(*port), dataBufferSize, dataTimeoutUs,
+                        serverTimeoutUs);
+    if (!ombrix->valid()) {
+        // Kept: its receive fails at once, and the status line then names the receive error.
+        reportError(tr("Ombrix init error"));
+        return;
+    }
+    // A first frame, received while the thread is stopped, lists the devices for the selector
+    // (or times out after one second when nothing is sent).
+    const bool received = ombrix->receive();
+    tracking.publish(*ombrix, received);
+}
+
+void Skywandtester::RestartDataReceiver() {
+    setStatusLine(ui.cboSkywand->currentIndex() + 1);
+    stopTrackingThread();
+    delete ombrix;
+    ombrix = nullptr;
+    initDataReceiver();
+    trackReceiver->setOmbrixObject(ombrix);
+    if (ombrix) {
+        trackReceiver->running = true;
+        trackReceiver->start(QThread::InheritPriority);
+    }
+}
+
+void Skywandtester::fillCboSkywand() {
+    const int count = tracking.numSkywand();
+    if (count <= 0)
+        return;
+    // Adding the first item makes it current, which runs the selection handler for S1.
+    for (int k = 1; k <= count; ++k)
+        ui.cboSkywand->addItem(tr("S%1").arg(k));
+    ui.cboSkywand->setCurrentIndex(currentSkywand);
+    buttonCount = tracking.skywand(0).num_button;
+}
+
+void Skywandtester::on_cboSkywand_currentIndexChanged(int index) {
+    currentSkywand = index;
+    setStatusLine(qint64(index) + 1);
+    buttonCount = tracking.skywand(index).num_button;
+
+    if (buttonCount <= 4) {
+        // Hides the labels of the two buttons after the device's last one. Only button
+        // labels (panel indexes 0 to 4) are hidden: index 5 shows a joystick value, which
+        // every device has. A negative count counts as no buttons.
+        const int first = std::max(buttonCount, 0);
+        for (int i = first; i <= first + 1 && i <= 4; ++i)
+            skywandWidget->hide(i);
+    } else {
+        for (int i = 0; i <= 4; ++i)
+            skywandWidget->show(i);
+    }
+}
+
+void Skywandtester::onReceiveTrackingData() {
+    processingData(tracking);
+}
+
+void Skywandtester::onReceiveTrackingDataError() {
+    processingDataError(tracking);
+}
+
+void Skywandtester::processingData(const TrackingSnapshot& frame) {
+    if (ui.cboSkywand->count() == 0) {
+        currentSkywand = 0;
+        fillCboSkywand();
+    }
+    setStatusLine(ui.cboSkywand->currentIndex() + 1);
+
+    const ombrix_skywand_type record = frame.skywand(currentSkywand);
+    // Devices with more than six buttons have no fifth button label and no joystick press.
+    if (record.num_button <= 6) {
+        skywandWidget->show(4);
+        skywandWidget->joystickIsPressable(true);
+    } else {
+        skywandWidget->hide(4);
+        skywandWidget->joystickIsPressable(false);
+    }
+
+    for (int i = 0; i <= 4; ++i)
+        skywandWidget->setStyleSheet(i, record.button[i] == 1 ? SkywandWidget::pressedStyle()
+                                                              : SkywandWidget::releasedStyle());
+    skywandWidget->setJoystickPressed(record.button[5] == 1);
+
+    skywandWidget->setFlValueH(record.joystick[0]);
+    skywandWidget->setFlValueV(record.joystick[1]);
+    skywandWidget->update();
+    skywandWidget->setText(SkywandWidget::horizontalValueIndex, double(record.joystick[0]));
+    skywandWidget->setText(SkywandWidget::verticalValueIndex, double(record.joystick[1]));
+}
+
+void Skywandtester::processingDataError(const TrackingSnapshot& frame) {
+    switch (frame.dataError()) {
+    case TrackingSnapshot::DataError::timeout:
+        reportError(tr("timeout while waiting for tracking data"));
+        break;
+    case TrackingSnapshot::DataError::neterror:
+        reportError(tr("error while receiving tracking data"));
+        break;
+    case TrackingSnapshot::DataError::parseerror:
+        reportError(tr("error while parsing tracking data"));
+        break;
+    case TrackingSnapshot::DataError::none:
+        break; // the newest receive succeeded after all
+    }
+}
+
+void Skywandtester::on_actionWhat_s_this_triggered() {
+    QWhatsThis::enterWhatsThisMode();
+}
+
+void Skywandtester::onActionExit() {
+    stopTrackingThread();
+    QCoreApplication::quit();
+}
+
+void Skywandtester::openSettingsPortDlg() {
+    // Filled in with the configuration/dialog work.
+}
+
+void Skywandtester::on_action_Help_triggered() {
+    // Filled in with the configuration/dialog work.
+}
+
+void Skywandtester::onInfo() {
+    // Filled in with the configuration/dialog work.
+}

@@ -1,0 +1,75 @@
+// The tester's main window: owns the tracking client and the receiver thread, shows the
+// selected Skywand's buttons and joystick on the device panel, and keeps the data port in
+// the configuration file beside the executable.
+
+#ifndef SKYWANDTESTER_H
+#define SKYWANDTESTER_H
+
+#include "trackingsnapshot.h"
+#include "ui_skywandtester.h"
+
+#include <QMainWindow>
+#include <QString>
+
+class Ombrix;
+class QLabel;
+class QVBoxLayout;
+class SkywandWidget;
+class TrackReceiver;
+
+class Skywandtester : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // The port text holds at most this many characters.
+    static constexpr int maxPortTextLength = 199;
+
+    explicit Skywandtester(QWidget* parent = nullptr, Qt::WindowFlags flags = {});
+    ~Skywandtester() override;
+
+private slots:
+    void on_action_Help_triggered();
+    void on_actionWhat_s_this_triggered();
+    void openSettingsPortDlg();
+    void RestartDataReceiver();
+    void onInfo();
+    void on_cboSkywand_currentIndexChanged(int index);
+    void onReceiveTrackingData();
+    void onReceiveTrackingDataError();
+    void onActionExit();
+
+private:
+    // Lets the tests reach the client, the thread and the port text.
+    friend class SkywandtesterProbe;
+
+    void setupActions();
+    void startTrackingThread();
+    void stopTrackingThread();
+    void readOrCreateConfig();
+    void writeSettingsToConfig();
+    void setupLayOut();
+    void initDataReceiver();
+    void fillCboSkywand();
+    void processingData(const TrackingSnapshot& frame);
+    void processingDataError(const TrackingSnapshot& frame);
+
+    // The status line for the one-based device number.
+    void setStatusLine(qint64 deviceNumber);
+    void reportError(const QString& text);
+    static QString configPath();
+
+    Ui_SkywandtesterClass ui;
+    char dataPort[maxPortTextLength + 1];
+    QString version;
+    int currentSkywand = 0;
+    int buttonCount = 0;
+    Ombrix* ombrix = nullptr;               // owned
+    TrackReceiver* trackReceiver = nullptr; // owned, deleted before the client
+    QLabel* statusLabel = nullptr;          // owned by the status bar
+    SkywandWidget* skywandWidget = nullptr; // owned by frame_main
+    QVBoxLayout* panelLayout = nullptr;     // owned by frame_main
+    // What the slots read of the client; see TrackingSnapshot.
+    TrackingSnapshot tracking;
+};
+
+#endif // SKYWANDTESTER_H

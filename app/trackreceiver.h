@@ -1,0 +1,59 @@
+// The receiver thread: calls the tracking client's blocking receive in a loop, publishes the
+// outcome for the GUI thread and announces every attempt with one of two signals.
+//
+// The thread holds the client without owning it: the main window creates and deletes the
+// client, and hands over a new one with setOmbrixObject while the thread is stopped.
+
+#ifndef TRACKRECEIVER_H
+#define TRACKRECEIVER_H
+
+#include <QThread>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+
+class Ombrix;
+class TrackingSnapshot;
+
+class TrackReceiver : public QThread {
+    Q_OBJECT
+
+public:
+    // How long the loop rests after a receive that failed with a network error: such a
+    // receive (a client whose socket did not open, for one) returns at once, and without the
+    // rest the loop would flood the GUI thread with error signals.
+    static constexpr int failurePauseMs = 1000;
+
+    TrackReceiver(Ombrix* ombrix, TrackingSnapshot* snapshot, QObject* parent = nullptr);
+    ~TrackReceiver() override;
+
+    // Only while the thread is not running.
+    void setOmbrixObject(Ombrix* client);
+
+    // Loop flag: cleared by onStop, set again by the owner before a restart.
+    std::atomic<bool> running{true};
+
+signals:
+    void sendMessageDataArrived();
+    void sendMessageDataError();
+
+public slots:
+    // Returns at once; the loop ends when the receive in progress returns (within one data
+    // time-out) or at once when it rests after a failure.
+    void onStop();
+
+protected:
+    void run() override;
+
+private:
+    void pauseAfterFailure();
+
+    Ombrix* ombrix;
+    TrackingSnapshot* snapshot;
+
+    std::mutex pauseMutex;
+    std::condition_variable pauseEnded;
+};
+
+#endif // TRACKRECEIVER_H

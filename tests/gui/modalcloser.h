@@ -1,0 +1,30 @@
+// Closes the message boxes that the tester shows (at start-up the constructor waits in one)
+// and records what they said.
+
+#ifndef MODALCLOSER_H
+#define MODALCLOSER_H
+
+#include <QMessageBox>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+class ModalCloser : public QObject {
+    Q_OBJECT
+
+public:
+    ModalCloser();
+
+    QStringList titles;
+    QStringList texts;
+    QList<QMessageBox::StandardButtons> buttons;
+    QList<QMessageBox::Icon> icons;
+
+private slots:
+    void closeActiveBox();
+
+private:
+    QTimer timer;
+};
+
+#endif // MODALCLOSER_H

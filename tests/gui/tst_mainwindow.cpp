@@ -1,0 +1,325 @@
+// The main window as a user meets it: its form, icon, menus and shortcuts, the port texts it
+// accepts or rejects at start-up, its configuration file, and the two ways to end it.
+
+#include "Ombrix.h"
+#include "buttonwidget.h"
+#include "frames.h"
+#include "framesender.h"
+#include "modalcloser.h"
+#include "skywandtesterprobe.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFrame>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QWhatsThis>
+
+#include <memory>
+
+using Probe = SkywandtesterProbe;
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void formTextsAndObjects();
+    void menusAndActions();
+    void iconResource();
+    void shortcutsTriggerTheirActions();
+    void whatsThisActionEntersWhatsThisMode();
+    void rejectedPortTexts_data();
+    void rejectedPortTexts();
+    void portTextWithBlankAndLettersIsUsed();
+    void configurationContent_data();
+    void configurationContent();
+    void exitActionStopsThreadAndEndsLoop();
+    void closingTheWindowEndsLikeExit();
+
+private:
+    quint16 port = 0;
+};
+
+void TestMainWindow::init() {
+    port = freeUdpPort();
+    Probe::writeConfig(QByteArray::number(port));
+}
+
+void TestMainWindow::cleanup() {
+    Probe::removeConfig();
+}
+
+void TestMainWindow::formTextsAndObjects() {
+    Skywandtester window;
+    QCOMPARE(window.objectName(), QStringLiteral("SkywandtesterClass"));
+    QCOMPARE(QString(window.metaObject()->className()), QStringLiteral("Skywandtester"));
+    QCOMPARE(window.windowTitle(), QStringLiteral("Skywandtester"));
+    QCOMPARE(window.whatsThis(), QStringLiteral("Skywand tester tool"));
+    QCOMPARE(window.size(), QSize(328, 475));
+
+    QCOMPARE(childOf<QLabel>(window, "label")->text(), QStringLiteral("Skywand nr.:"));
+    auto* selector = childOf<QComboBox>(window, "cboSkywand");
+    QCOMPARE(selector->toolTip(), QStringLiteral("Select skywand number"));
+    QCOMPARE(selector->whatsThis(), QStringLiteral("Select skywand number"));
+    QVERIFY(!selector->isEditable());
+    QCOMPARE(selector->count(), 0); // nothing was sent
+
+    auto* frame = childOf<QFrame>(window, "frame_main");
+    QCOMPARE(frame->toolTip(), QStringLiteral("Display for skywand joystick and buttons"));
+    QCOMPARE(frame->whatsThis(), QStringLiteral("Display for skywand joystick and buttons"));
+    QCOMPARE(frame->frameShape(), QFrame::StyledPanel);
+    QCOMPARE(frame->frameShadow(), QFrame::Sunken);
+    QCOMPARE(frame->styleSheet(), QStringLiteral("background-color: white;"));
+    auto* panel = frame->findChild<SkywandWidget*>();
+    QVERIFY(panel);
+    QCOMPARE(frame->layout()->indexOf(panel), 0);
+
+    // The permanent status label starts with S0: no device is known yet.
+    auto* status = childOf<QLabel>(window, "statusLabel");
+    QCOMPARE(status->parentWidget(), window.statusBar());
+    QCOMPARE(status->text(), statusLine(0, QByteArray::number(port)));
+}
+
+void TestMainWindow::menusAndActions() {
+    Skywandtester window;
+    const QList<QAction*> menus = window.menuBar()->actions();
+    QCOMPARE(menus.size(), 3);
+    QCOMPARE(menus[0]->text(), QStringLiteral("&File"));
+    QCOMPARE(menus[1]->text(), QStringLiteral("&Settings"));
+    QCOMPARE(menus[2]->text(), QStringLiteral("&Help"));
+
+    const QList<QAction*> file = menus[0]->menu()->actions();
+    QCOMPARE(file.size(), 1);
+    QCOMPARE(file[0]->objectName(), QStringLiteral("action_exit"));
+    QCOMPARE(file[0]->text(), QStringLiteral("E&xit"));
+    QCOMPARE(file[0]->statusTip(), QStringLiteral("Exit"));
+    QCOMPARE(file[0]->whatsThis(), QStringLiteral("Exit"));
+    QCOMPARE(file[0]->shortcut(), QKeySequence(Qt::Key_Q));
+
+    const QList<QAction*> settings = menus[1]->menu()->actions();
+    QCOMPARE(settings.size(), 1);
+    QCOMPARE(settings[0]->objectName(), QStringLiteral("action_port"));
+    QCOMPARE(settings[0]->text(), QStringLiteral("&Port settings"));
+    QCOMPARE(settings[0]->statusTip(), QStringLiteral("Port settings"));
+    QCOMPARE(settings[0]->whatsThis(), QStringLiteral("Open port settings dialog"));
+    QCOMPARE(settings[0]->shortcut(), QKeySequence(Qt::Key_F2));
+
+    const QList<QAction*> help = menus[2]->menu()->actions();
+    QCOMPARE(help.size(), 4);
+    QCOMPARE(help[0]->objectName(), QStringLiteral("action_Help"));
+    QCOMPARE(help[0]->text(), QStringLiteral("&Help"));
+    QCOMPARE(help[0]->shortcut(), QKeySequence(Qt::Key_F1));
+    QVERIFY(help[0]->statusTip().isEmpty());
+    QCOMPARE(help[1]->objectName(), QStringLiteral("actionWhat_s_this"));
+    QCOMPARE(help[1]->text(), QStringLiteral("&What's this?"));
+    QVERIFY(help[1]->shortcut().isEmpty());
+    QVERIFY(help[2]->isSeparator());
+    QCOMPARE(help[3]->objectName(), QStringLiteral("action_info"));
+    QCOMPARE(help[3]->text(), QStringLiteral("&About"));
+    QCOMPARE(help[3]->iconText(), QStringLiteral("About"));
+    QCOMPARE(help[3]->toolTip(), QStringLiteral("About"));
+    QCOMPARE(help[3]->statusTip(), QStringLiteral("About"));
+    QCOMPARE(help[3]->whatsThis(), QStringLiteral("Open about dialog"));
+    for (QAction* action : file + settings + help)
+        QVERIFY(action->icon().isNull());
+}
+
+void TestMainWindow::iconResource() {
+    const QPixmap pixmap(QStringLiteral(":/Skywandtester/Resources/ombrix.ico"));
+    QVERIFY(!pixmap.isNull());
+
+    Skywandtester window;
+    const QList<QSize> sizes = window.windowIcon().availableSizes();
+    QVERIFY2(sizes.contains(QSize(16, 16)) && sizes.contains(QSize(32, 32)),
+             "the window icon needs a 16 x 16 and a 32 x 32 image");
+    // The artwork is not blank: the 32 x 32 image has opaque and transparent pixels.
+    const QImage image = window.windowIcon().pixmap(QSize(32, 32)).toImage();
+    QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
+    QCOMPARE(qAlpha(image.pixel(16, 16)), 255);
+}
+
+void TestMainWindow::shortcutsTriggerTheirActions() {
+    Skywandtester window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+
+    QSignalSpy help(childOf<QAction>(window, "action_Help"), &QAction::triggered);
+    QSignalSpy portSettings(childOf<QAction>(window, "action_port"), &QAction::triggered);
+    QSignalSpy exitAction(childOf<QAction>(window, "action_exit"), &QAction::triggered);
+    QTest::keyClick(&window, Qt::Key_F1);
+    QTest::keyClick(&window, Qt::Key_F2);
+    QCOMPARE(help.count(), 1);
+    QCOMPARE(portSettings.count(), 1);
+    QCOMPARE(exitAction.count(), 0);
+
+    // Q alone ends the program: the receiver thread is stopped on the way.
+    QVERIFY(Probe::receiver(window)->isRunning());
+    QTest::keyClick(&window, Qt::Key_Q);
+    QCOMPARE(exitAction.count(), 1);
+    QVERIFY(Probe::receiver(window)->isFinished());
+}
+
+void TestMainWindow::whatsThisActionEntersWhatsThisMode() {
+    Skywandtester window;
+    const QString status = childOf<QLabel>(window, "statusLabel")->text();
+    childOf<QAction>(window, "actionWhat_s_this")->trigger();
+    QVERIFY(QWhatsThis::inWhatsThisMode());
+    QWhatsThis::leaveWhatsThisMode();
+    QCOMPARE(childOf<QLabel>(window, "statusLabel")->text(), status);
+}
+
+void TestMainWindow::rejectedPortTexts_data() {
+    QTest::addColumn<QByteArray>("portText");
+    QTest::addColumn<bool>("messageBox"); // else the status label says so
+
+    QTest::newRow("letters") << QByteArray("abc") << true;
+    QTest::newRow("empty") << QByteArray() << true;
+    QTest::newRow("blank") << QByteArray("   ") << true;
+    QTest::newRow("beyond 32 bits") << QByteArray("99999999999") << true;
+    QTest::newRow("zero") << QByteArray("0") << false;
+    QTest::newRow("negative") << QByteArray("-1") << false;
+    QTest::newRow("just above 65535") << QByteArray("65536") << false;
+    QTest::newRow("70000") << QByteArray("70000") << false;
+}
+
+// No client is created, nothing is called through the missing one, the window still comes
+// up and ends cleanly.
+void TestMainWindow::rejectedPortTexts() {
+    QFETCH(QByteArray, portText);
+    QFETCH(bool, messageBox);
+
+    Probe::writeConfig(portText);
+    ModalCloser closer;
+    auto window = std::make_unique<Skywandtester>();
+
+    if (messageBox) {
+        QCOMPARE(closer.titles, QStringList{QStringLiteral("Skywand tester")});
+        QCOMPARE(closer.texts, QStringList{QStringLiteral("Wrong data port")});
+        QCOMPARE(closer.buttons.value(0), QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(closer.icons.value(0), QMessageBox::Warning);
+        QCOMPARE(childOf<QLabel>(*window, "statusLabel")->text(), statusLine(0, portText));
+    } else {
+        QVERIFY(closer.titles.isEmpty());
+        QCOMPARE(childOf<QLabel>(*window, "statusLabel")->text(),
+                 QStringLiteral("Illegal data port"));
+    }
+    QVERIFY(!Probe::client(*window));
+    QVERIFY(!Probe::receiver(*window)->isRunning());
+    QCOMPARE(childOf<QComboBox>(*window, "cboSkywand")->count(), 0);
+
+    QTest::qWait(50); // the event loop runs with the idle window
+    window.reset();
+    QCOMPARE(Probe::readConfig(), portText); // written back unchanged
+}
+
+void TestMainWindow::portTextWithBlankAndLettersIsUsed() {
+    const QByteArray portText = ' ' + QByteArray::number(port) + "xyz";
+    Probe::writeConfig(portText);
+    FrameSender sender(port);
+    sender.repeat(newerFrame({TestDevice{}}));
+    Skywandtester window;
+
+    QVERIFY(Probe::client(window));
+    QCOMPARE(Probe::client(window)->get_data_port(), port);
+    QTRY_COMPARE(childOf<QComboBox>(window, "cboSkywand")->count(), 1);
+    // The status line shows the text as it is, blank and letters included.
+    QCOMPARE(childOf<QLabel>(window, "statusLabel")->text(), statusLine(1, portText));
+}
+
+void TestMainWindow::configurationContent_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArray>("portTextSuffix"); // after the port number
+    QTest::addColumn<bool>("portUsed");
+
+    QTest::newRow("line feed kept") << QByteArray("\n") << QByteArray("\n") << true;
+    QTest::newRow("cut at a NUL byte") << QByteArray("\0junk", 5) << QByteArray() << true;
+    // Content longer than the port text can hold is cut to 199 characters.
+    QTest::newRow("too long") << QByteArray(300, '7') << QByteArray(199 - 5, '7') << false;
+}
+
+void TestMainWindow::configurationContent() {
+    QFETCH(QByteArray, content);
+    QFETCH(QByteArray, portTextSuffix);
+    QFETCH(bool, portUsed);
+
+    // A five-digit port keeps the "too long" arithmetic simple.
+    while (port < 10000)
+        port = freeUdpPort();
+    const QByteArray number = QByteArray::number(port);
+    Probe::writeConfig(number + content);
+    const QByteArray portText = number + portTextSuffix;
+
+    ModalCloser closer; // the long text is beyond 32 bits: "Wrong data port"
+    auto window = std::make_unique<Skywandtester>();
+    QCOMPARE(Probe::portText(*window), portText);
+    QCOMPARE(childOf<QLabel>(*window, "statusLabel")->text(), statusLine(0, portText));
+    QCOMPARE(Probe::client(*window) != nullptr, portUsed);
+    QCOMPARE(closer.texts.isEmpty(), portUsed);
+
+    window.reset();
+    QCOMPARE(Probe::readConfig(), portText); // exactly the port text, no line end added
+}
+
+void TestMainWindow::exitActionStopsThreadAndEndsLoop() {
+    auto window = std::make_unique<Skywandtester>();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    TrackReceiver* receiver = Probe::receiver(*window);
+    QVERIFY(receiver->isRunning());
+
+    QTimer guard; // ends a loop that Exit failed to end
+    guard.setSingleShot(true);
+    connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(3); });
+    guard.start(5000);
+    QElapsedTimer clock;
+    QTimer::singleShot(0, window.get(), [&] {
+        clock.start();
+        childOf<QAction>(*window, "action_exit")->trigger();
+    });
+    QCOMPARE(QApplication::exec(), 0);
+    guard.stop();
+    // Nothing is sent, so the thread finished when its receive timed out.
+    QVERIFY(clock.elapsed() < 1800);
+    QVERIFY(receiver->isFinished());
+
+    Probe::writeConfig("changed");
+    window.reset();
+    QCOMPARE(Probe::readConfig(), QByteArray::number(port));
+    QVERIFY(udpPortIsFree(port)); // the client was deleted and its socket closed
+}
+
+void TestMainWindow::closingTheWindowEndsLikeExit() {
+    auto window = std::make_unique<Skywandtester>();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+
+    QTimer guard;
+    guard.setSingleShot(true);
+    connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(3); });
+    guard.start(5000);
+    QTimer::singleShot(0, window.get(), [&] { window->close(); });
+    QCOMPARE(QApplication::exec(), 0);
+    guard.stop();
+
+    // The loop ended without Exit: the destructor stops the thread before deleting the client.
+    QVERIFY(Probe::receiver(*window)->isRunning());
+    QElapsedTimer clock;
+    clock.start();
+    window.reset();
+    QVERIFY(clock.elapsed() < 1800);
+    QVERIFY(udpPortIsFree(port));
+    QCOMPARE(Probe::readConfig(), QByteArray::number(port));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
