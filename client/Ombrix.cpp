@@ -1106,11 +1106,11 @@ bool Ombrix::handle_parameter_reply(const std::string& parameter, char* reply, s
         server_error = parseerror;
         return false;
     }
-    // Pass the blank that ends the echoed name, then any further blanks. A reply
-    // that ends right after the name carries an empty value.
+    // Pass the blanks that separate the echoed name from the value. A reply that
+    // ends right after the name carries an empty value. Only blanks are passed:
+    // when the requested text itself ends in a blank, its run of blanks already
+    // took the separator, and the echo stands on the value's first character.
     const char* pos = end_of_name;
-    if (*pos != '\0')
-        ++pos;
     while (*pos == ' ')
         ++pos;
     value.assign(pos);

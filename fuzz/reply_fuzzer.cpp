@@ -1,0 +1,152 @@
+// The command channel's reply handling. The input is split at its first NUL or
+// line end: the part before it is the parameter text a get_parameter call asked
+// for, the rest is the controller's reply as one receive delivers it (NULs and
+// all). If there is no split, the whole input is the reply to an empty parameter
+// text. The reply goes through the classification, the parameter echo comparison
+// and the message parsing, and each result must agree with what the reply says.
+
+#include "Ombrix.h"
+#include "OmbrixInternals.h"
+#include "fuzzcheck.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// A reply is received into 200 bytes, of which 199 hold text.
+constexpr std::size_t longest_reply = 199;
+
+Ombrix& long_lived_client() {
+    static Ombrix client("", 0, 0, 2000, 0, 0);
+    return client;
+}
+
+bool starts_with(const std::string& text, const char* prefix) {
+    return text.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+bool ends_with(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// The reply as the client reads it: the received bytes up to the first NUL.
+std::string reply_text(const char* reply, std::size_t length) {
+    const std::size_t kept = length < longest_reply ? length : longest_reply;
+    return std::string(reply, ::strnlen(reply, kept));
+}
+
+void check_classification(Ombrix& client, const char* reply, std::size_t length,
+                          const std::string& text) {
+    client.set_server_noerror();
+    const bool success = OmbrixInternals::store_last_error(client, reply, length);
+    FUZZ_CHECK(success == (text == "ombrix ok"));
+
+    int code = 0;
+    std::string error_text;
+    const bool has_error = client.get_lasterror(code);
+    FUZZ_CHECK(has_error == client.get_lasterror(error_text));
+    if (!starts_with(text, "ombrix err ")) {
+        // Only an error reply fills the last error, and nothing here is a parse error.
+        FUZZ_CHECK(!has_error);
+        FUZZ_CHECK(!client.server_parseerror());
+        return;
+    }
+    FUZZ_CHECK(!success);
+    if (client.server_parseerror()) {
+        FUZZ_CHECK(has_error && code == -1111 && error_text == "internal SDK error");
+        return;
+    }
+    if (has_error) {
+        // The text is what stood between the quotes, so the reply holds it quoted.
+        FUZZ_CHECK(code != 0);
+        FUZZ_CHECK(text.find('"' + error_text + '"') != std::string::npos);
+    }
+}
+
+void check_parameter_reply(Ombrix& client, const std::string& parameter, const char* reply,
+                           std::size_t length, const std::string& text) {
+    client.set_server_noerror();
+    std::string value = "stale";
+    const bool read = OmbrixInternals::parameter_reply(client, parameter, reply, length, value);
+    if (!starts_with(text, "ombrix set ")) {
+        FUZZ_CHECK(read == (text == "ombrix ok"));
+        FUZZ_CHECK(value.empty());
+        return;
+    }
+    if (!read) {
+        FUZZ_CHECK(client.server_parseerror());
+        FUZZ_CHECK(value.empty());
+        return;
+    }
+    // The value is the end of the reply, without the blanks that separate it.
+    FUZZ_CHECK(!client.server_parseerror());
+    FUZZ_CHECK(ends_with(text, value));
+    FUZZ_CHECK(value.empty() || value[0] != ' ');
+}
+
+// A controller that echoes the parameter text exactly as asked, one blank and a
+// value: the name must match and the value come back whole.
+void check_exact_echo(Ombrix& client, const std::string& parameter) {
+    static const std::string value = "7 on";
+    const std::string reply = "ombrix set " + parameter + " " + value;
+    if (reply.size() > longest_reply)
+        return;
+    std::string read_value;
+    client.set_server_noerror();
+    FUZZ_CHECK(OmbrixInternals::parameter_reply(client, parameter, reply.data(), reply.size(),
+                                                read_value));
+    FUZZ_CHECK(read_value == value);
+}
+
+void check_message_reply(Ombrix& client, const char* reply, std::size_t length,
+                         const std::string& text) {
+    client.set_server_noerror();
+    const bool read = OmbrixInternals::message_reply(client, reply, length);
+    int code = 0;
+    if (!starts_with(text, "ombrix msg ")) {
+        FUZZ_CHECK(!read);
+        if (!starts_with(text, "ombrix err "))
+            FUZZ_CHECK(!client.get_lasterror(code));
+        return;
+    }
+    // A message reply never touches the last error or the error state.
+    FUZZ_CHECK(!client.get_lasterror(code));
+    FUZZ_CHECK(!client.server_parseerror());
+    if (!read)
+        return;
+    const std::string origin = client.get_message_origin();
+    const std::string status = client.get_message_status();
+    FUZZ_CHECK(!origin.empty() && origin.find(' ') == std::string::npos);
+    FUZZ_CHECK(!status.empty() && status.find(' ') == std::string::npos);
+    FUZZ_CHECK(text.find(origin + ' ') != std::string::npos);
+    FUZZ_CHECK(text.find('"' + client.get_message_msg() + '"') != std::string::npos);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const char* input = reinterpret_cast<const char*>(data);
+    std::size_t split = 0;
+    while (split < size && input[split] != '\0' && input[split] != '\n')
+        ++split;
+    std::string parameter;
+    const char* reply = input;
+    std::size_t length = size;
+    if (split < size) {
+        parameter.assign(input, split);
+        reply = input + split + 1;
+        length = size - split - 1;
+    }
+
+    Ombrix& client = long_lived_client();
+    const std::string text = reply_text(reply, length);
+    check_classification(client, reply, length, text);
+    check_parameter_reply(client, parameter, reply, length, text);
+    check_exact_echo(client, parameter);
+    check_message_reply(client, reply, length, text);
+    return 0;
+}
