@@ -183,7 +183,9 @@ struct MalformedCase {
     const char* message; // part of the message
 };
 
-void PrintTo(const MalformedCase& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const MalformedCase& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class MalformedReplay : public testing::TestWithParam<MalformedCase> {};
 
