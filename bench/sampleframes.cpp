@@ -1,6 +1,7 @@
 #include "sampleframes.h"
 
 #include <cmath>
+#include <ostream>
 #include <random>
 #include <stdexcept>
 
@@ -245,6 +246,10 @@ const char* frame_size_name(FrameSize size) {
         return "largest";
     }
     return "?";
+}
+
+std::ostream& operator<<(std::ostream& out, FrameSize size) {
+    return out << frame_size_name(size);
 }
 
 FrameBuilder sample_frame(FrameSize size, unsigned variant) {

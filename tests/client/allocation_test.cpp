@@ -10,12 +10,6 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
-#include <ostream>
-
-// Names the frame size in test output instead of its bytes.
-void PrintTo(FrameSize size, std::ostream* out) {
-    *out << frame_size_name(size);
-}
 
 namespace {
 
