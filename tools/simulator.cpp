@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <sys/stat.h>
 
 #ifndef OMBRIX_SIM_VERSION
 #define OMBRIX_SIM_VERSION "unknown"
@@ -165,6 +166,14 @@ int checkReplayFile(ReplayReader& reader, const std::string& path, std::uint64_t
     return Simulator::success;
 }
 
+// True when both names lead to one existing file, whatever the path.
+bool sameFile(const std::string& first, const std::string& second) {
+    struct stat a {};
+    struct stat b {};
+    return stat(first.c_str(), &a) == 0 && stat(second.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+}
+
 CommandProtocol makeProtocol(const SimOptions& options) {
     CommandProtocol protocol;
     protocol.defineParameter("system version", std::string("ombrix-sim ") + OMBRIX_SIM_VERSION,
@@ -210,6 +219,11 @@ int Simulator::run(const std::atomic<bool>& stop) {
     std::ofstream record_file;
     std::unique_ptr<ReplayWriter> recorder;
     if (!options.record_file.empty()) {
+        if (!options.replay_file.empty() && sameFile(options.replay_file, options.record_file)) {
+            err << "ombrix-sim: --record " << options.record_file
+                << " would overwrite the file being replayed\n";
+            return bad_input;
+        }
         record_file.open(options.record_file, std::ios::binary | std::ios::trunc);
         if (!record_file.is_open()) {
             err << "ombrix-sim: " << options.record_file

@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -202,6 +203,19 @@ TEST(SimProgram, RecordWritesWhatWasSent) {
         EXPECT_EQ(frame.delay_ms, i == 0 ? std::nullopt : std::optional<double>(5.0));
     }
     EXPECT_EQ(reader.next(frame), ReplayReader::Result::end);
+}
+
+// Truncating the file for the recording would destroy the replay before it is read.
+TEST(SimProgram, RecordingOverTheReplayedFileIsRefused) {
+    TempFile file;
+    file.write("a\n");
+    ChildProcess sim(sim_program, {"--port", "9", "--replay", file.path, "--record",
+                                   "/tmp/../tmp/" + file.path.substr(5)});
+    EXPECT_EQ(sim.wait(), 2);
+    EXPECT_NE(sim.errors().find("would overwrite the file being replayed"), std::string::npos)
+        << sim.errors();
+    std::ifstream in(file.path);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "a\n");
 }
 
 class SimProgramStops : public testing::TestWithParam<int> {};
