@@ -50,7 +50,6 @@ private slots:
     void pressedOnlyWhilePressable();
     void hideAndShowKeepTextAndStyle();
     void indexesOutsideThePanelAreIgnored();
-    void stickValuesReachTheIndicatorOnly();
 };
 
 void TestSkywandWidget::newPanelShowsButtonsAndZeroValues() {
@@ -210,17 +209,6 @@ void TestSkywandWidget::indexesOutsideThePanelAreIgnored() {
         QVERIFY(label->styleSheet() != pressed);
     }
     QVERIFY(panel.isVisible());
-}
-
-void TestSkywandWidget::stickValuesReachTheIndicatorOnly() {
-    SkywandWidget panel;
-    panel.setFlValueH(0.25);
-    panel.setFlValueV(-0.75);
-    QCOMPARE(panel.joystick()->valueH(), 0.25);
-    QCOMPARE(panel.joystick()->valueV(), -0.75);
-    // The value labels are written by the owner, not by the stick setters.
-    QCOMPARE(labelAt(panel, 5)->text(), QStringLiteral("0.00"));
-    QCOMPARE(labelAt(panel, 6)->text(), QStringLiteral("0.00"));
 }
 
 QTEST_MAIN(TestSkywandWidget)
