@@ -1,0 +1,318 @@
+#include "monitor.h"
+
+#include "Ombrix.h"
+#include "frametext.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+#ifndef OMBRIX_MONITOR_VERSION
+#define OMBRIX_MONITOR_VERSION "unknown"
+#endif
+
+namespace {
+
+// The in-place summary is redrawn this often on a terminal; elsewhere a line per second.
+constexpr double terminal_refresh_s = 0.25;
+constexpr double plain_refresh_s = 1.0;
+
+// After a receive that failed at once, so that a broken socket does not spin the processor.
+constexpr auto error_pause = std::chrono::milliseconds(10);
+
+std::string utcNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    char text[32] = "";
+    if (gmtime_r(&now, &parts) != nullptr) {
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &parts);
+    }
+    return text;
+}
+
+std::string fixed(double value, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+} // namespace
+
+Monitor::Monitor(const MonitorOptions& options, std::ostream& out, std::ostream& err,
+                 bool out_is_terminal)
+    : options(options), out(out), err(err), out_is_terminal(out_is_terminal) {}
+
+Monitor::~Monitor() = default;
+
+const char* Monitor::version() {
+    return OMBRIX_MONITOR_VERSION;
+}
+
+double Monitor::seconds() const {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+std::string Monitor::describePortFailure(unsigned short port) {
+    const std::string name = "port " + std::to_string(port);
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return "cannot open a UDP socket: " + std::string(std::strerror(errno));
+    }
+    // The client binds the same way: every local address, no address reuse.
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(port);
+    const int result = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    const int bind_errno = errno;
+    ::close(fd);
+    if (result == 0) {
+        // Free again by now: whatever held it has let go.
+        return "cannot open UDP " + name + "; it may have been in use for a moment, try again";
+    }
+    switch (bind_errno) {
+    case EADDRINUSE:
+        return name + " is already in use by another program";
+    case EACCES:
+        return name + " is reserved for privileged programs; choose one from 1024 up";
+    default:
+        return "cannot open UDP " + name + ": " + std::strerror(bind_errno);
+    }
+}
+
+bool Monitor::openRecording(unsigned short port) {
+    if (options.record_file.empty()) {
+        return true;
+    }
+    record_file.open(options.record_file, std::ios::binary | std::ios::trunc);
+    if (!record_file.is_open()) {
+        err << "ombrix-monitor: " << options.record_file
+            << ": cannot open for writing: " << std::strerror(errno) << "\n";
+        return false;
+    }
+    recorder = std::make_unique<ReplayWriter>(record_file);
+    recorder->writeComment(std::string("Recorded by ombrix-monitor ") + version() +
+                           " on UDP port " + std::to_string(port) + ", " + utcNow());
+    return true;
+}
+
+int Monitor::run(const std::atomic<bool>& stop) {
+    client = std::make_unique<Ombrix>("", 0, options.port, receive_buffer_size, receive_timeout_us,
+                                      1000000);
+    if (!client->valid()) {
+        err << "ombrix-monitor: " << describePortFailure(options.port) << "\n"
+            << "Stop that program, or listen on another port with --port.\n";
+        return runtime_failure;
+    }
+    const unsigned short port = client->get_data_port();
+    if (!openRecording(port)) {
+        return runtime_failure;
+    }
+    start_s = seconds();
+    stats.emplace(start_s);
+    view.emplace(port, options.record_file);
+    // A terminal shows the block at once; a plain line first comes when there is a second to
+    // report.
+    next_refresh_s = out_is_terminal ? start_s : start_s + plain_refresh_s;
+    err << "ombrix-monitor: listening on UDP port " << port << "; Ctrl+C ends\n";
+    err.flush();
+
+    while (!finished && !stop.load()) {
+        if (options.duration && seconds() - start_s >= *options.duration) {
+            break;
+        }
+        receiveOnce(stop);
+        if (options.frames && stats->read() >= *options.frames) {
+            finished = true;
+        }
+        if (options.view == MonitorOptions::View::summary && seconds() >= next_refresh_s) {
+            showSummary(seconds(), false);
+        }
+        if (!checkStreams()) {
+            break;
+        }
+    }
+
+    const double end_s = seconds();
+    if (options.view == MonitorOptions::View::summary && status == success) {
+        showSummary(end_s, true);
+    }
+    if (recorder) {
+        record_file.flush();
+        checkStreams();
+    }
+    std::ostream& summary_out = options.view == MonitorOptions::View::summary ? out : err;
+    summary_out << view->finalLine(*stats, end_s - start_s, recorded) << "\n";
+    summary_out.flush();
+    return status;
+}
+
+void Monitor::receiveOnce(const std::atomic<bool>& stop) {
+    const bool parsed = client->receive();
+    const double now = seconds();
+    if (parsed) {
+        frameParsed(now);
+        return;
+    }
+    if (stop.load()) {
+        return; // the wait was cut short by the stop signal, which is no receive error
+    }
+    if (client->data_timeout()) {
+        stats->waitedInVain(now);
+        if (options.view == MonitorOptions::View::skywand && stats->timeouts() > silence_reported) {
+            silence_reported = stats->timeouts();
+            out << "no frame for " << fixed(now - stats->silenceStart(), 0) << " s\n";
+        }
+        return;
+    }
+    const unsigned dropped = client->get_num_dropped();
+    const std::string_view datagram = client->get_datagram();
+    if (client->data_parseerror() && !datagram.empty()) {
+        datagramUnparsed(now, datagram, dropped);
+        return;
+    }
+    stats->receiveFailed(now, dropped);
+    switch (options.view) {
+    case MonitorOptions::View::summary:
+        break;
+    case MonitorOptions::View::skywand:
+        out << "receive error (empty or unreadable datagram)\n";
+        break;
+    case MonitorOptions::View::raw:
+        out << "# " << fixed(now - start_s, 3) << " s, receive error (empty or unreadable)\n\n";
+        break;
+    case MonitorOptions::View::json:
+        out << FrameText::jsonError("receive", {}) << "\n";
+        break;
+    }
+    std::this_thread::sleep_for(error_pause);
+}
+
+std::string Monitor::arrivalNote(double now, std::size_t bytes, unsigned dropped,
+                                 const std::string& outcome) const {
+    std::string note =
+        fixed(now - start_s, 3) + " s, " + std::to_string(bytes) + " bytes, " + outcome;
+    if (dropped > 0) {
+        note += ", " + std::to_string(dropped) + " older dropped";
+    }
+    return note;
+}
+
+void Monitor::frameParsed(double now) {
+    const unsigned dropped = client->get_num_dropped();
+    const StreamStats::RecordCounts counts{client->get_num_body(), client->get_num_skywand(),
+                                           client->get_num_meatool(), client->get_num_hand(),
+                                           client->get_num_marker()};
+    stats->frameParsed(now, client->get_framecounter(), dropped, counts, client->get_timestamp());
+    const std::string_view datagram = client->get_datagram();
+    record(now, datagram, dropped);
+    switch (options.view) {
+    case MonitorOptions::View::summary:
+        break;
+    case MonitorOptions::View::skywand:
+        out << FrameText::skywandLine(*client, options.skywand) << "\n";
+        break;
+    case MonitorOptions::View::raw: {
+        const std::string outcome = "frame " + std::to_string(client->get_framecounter());
+        out << FrameText::rawBlock(datagram, arrivalNote(now, datagram.size(), dropped, outcome));
+        break;
+    }
+    case MonitorOptions::View::json:
+        out << FrameText::json(*client, dropped) << "\n";
+        break;
+    }
+}
+
+void Monitor::datagramUnparsed(double now, std::string_view datagram, unsigned dropped) {
+    stats->parseFailed(now, dropped);
+    record(now, datagram, dropped);
+    switch (options.view) {
+    case MonitorOptions::View::summary:
+        break;
+    case MonitorOptions::View::skywand:
+        out << "parse error (" << datagram.size() << " bytes; --raw shows them)\n";
+        break;
+    case MonitorOptions::View::raw:
+        out << FrameText::rawBlock(datagram,
+                                   arrivalNote(now, datagram.size(), dropped, "parse error"));
+        break;
+    case MonitorOptions::View::json:
+        out << FrameText::jsonError("parse", datagram) << "\n";
+        break;
+    }
+}
+
+void Monitor::record(double now, std::string_view datagram, unsigned dropped) {
+    if (!recorder) {
+        return;
+    }
+    if (dropped > 0) {
+        // Skipped datagrams never leave the client, so the file can only say where they were.
+        recorder->writeComment(std::to_string(dropped) +
+                               (dropped == 1 ? " datagram" : " datagrams") +
+                               " dropped here: arrived while an older one waited");
+    }
+    std::optional<double> delay_ms;
+    if (last_recorded_s) {
+        delay_ms = (now - *last_recorded_s) * 1000.0;
+    }
+    recorder->writeFrame(std::string(datagram), delay_ms);
+    last_recorded_s = now;
+    ++recorded;
+}
+
+void Monitor::showSummary(double now, bool final_refresh) {
+    const double elapsed = now - start_s;
+    if (out_is_terminal) {
+        const std::vector<std::string> lines = view->liveLines(*stats, now, elapsed);
+        if (live_lines_shown > 0) {
+            out << "\033[" << live_lines_shown << "A"; // back to the block's first line
+        }
+        for (const std::string& line : lines) {
+            out << "\r\033[K" << line << "\n";
+        }
+        live_lines_shown = lines.size();
+        next_refresh_s = now + terminal_refresh_s;
+    } else {
+        if (!final_refresh) {
+            out << view->plainLine(*stats, now, elapsed) << "\n";
+        }
+        next_refresh_s = now + plain_refresh_s;
+    }
+    out.flush();
+    if (recorder) {
+        record_file.flush(); // so that a recording cut short by a crash keeps most of it
+    }
+}
+
+bool Monitor::checkStreams() {
+    if (options.view != MonitorOptions::View::summary) {
+        out.flush(); // each frame's line reaches a pipe at once
+    }
+    if (!out.good()) {
+        // A reader that went away (ombrix-monitor --json | head) ends the run quietly.
+        if (errno != EPIPE) {
+            err << "ombrix-monitor: cannot write the output: " << std::strerror(errno) << "\n";
+            status = runtime_failure;
+        }
+        finished = true;
+        return false;
+    }
+    if (recorder && !recorder->good()) {
+        err << "ombrix-monitor: " << options.record_file
+            << ": write error: " << std::strerror(errno) << "\n";
+        status = runtime_failure;
+        finished = true;
+        recorder.reset();
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,185 @@
+#include "monitoroptionparser.h"
+
+#include "Ombrix.h"
+#include "decimaltext.h"
+
+#include <set>
+
+namespace {
+
+const std::set<std::string> flag_options = {"--raw", "--json", "--help", "--version"};
+const std::set<std::string> value_options = {"--port", "--skywand", "--record", "--frames",
+                                             "--duration"};
+
+bool readCount(const std::string& option, const std::string& text, std::uint64_t low,
+               std::uint64_t high, std::uint64_t& value, std::string& error) {
+    if (!parseUnsigned(text, value) || value < low || value > high) {
+        error = option + " needs a whole number from " + std::to_string(low) + " to " +
+                std::to_string(high) + ", not \"" + text + "\"";
+        return false;
+    }
+    return true;
+}
+
+// Only one view prints per datagram; two would interleave on the same output.
+bool chooseView(MonitorOptions& options, MonitorOptions::View view, const std::string& option,
+                std::string& chosen, std::string& error) {
+    if (!chosen.empty() && chosen != option) {
+        error = option + " cannot be combined with " + chosen + ": choose one view";
+        return false;
+    }
+    chosen = option;
+    options.view = view;
+    return true;
+}
+
+} // namespace
+
+bool MonitorOptionParser::parse(const std::vector<std::string>& args, MonitorOptions& options,
+                                std::string& error) {
+    std::string chosen_view;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::optional<std::string> value;
+        if (name == "-h") {
+            name = "--help";
+        }
+        if (name.compare(0, 2, "--") != 0 || name == "--") {
+            error = "unexpected argument \"" + args[i] + "\" (options begin with --)";
+            return false;
+        }
+        const std::size_t equals = name.find('=');
+        if (equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name.resize(equals);
+        }
+        const bool is_flag = flag_options.count(name) != 0;
+        const bool takes_value = value_options.count(name) != 0;
+        if (!is_flag && !takes_value) {
+            error = "unknown option " + name;
+            return false;
+        }
+        if (is_flag && value) {
+            error = name + " takes no value";
+            return false;
+        }
+        if (takes_value && !value) {
+            if (i + 1 >= args.size() || args[i + 1].compare(0, 2, "--") == 0) {
+                error = name + " needs a value";
+                return false;
+            }
+            value = args[++i];
+        }
+
+        std::uint64_t count = 0;
+        if (name == "--help") {
+            options.help = true;
+        } else if (name == "--version") {
+            options.version = true;
+        } else if (name == "--raw") {
+            if (!chooseView(options, MonitorOptions::View::raw, name, chosen_view, error)) {
+                return false;
+            }
+        } else if (name == "--json") {
+            if (!chooseView(options, MonitorOptions::View::json, name, chosen_view, error)) {
+                return false;
+            }
+        } else if (name == "--skywand") {
+            if (!readCount(name, *value, 1, Ombrix::max_records, count, error) ||
+                !chooseView(options, MonitorOptions::View::skywand, name, chosen_view, error)) {
+                return false;
+            }
+            options.skywand = static_cast<int>(count);
+        } else if (name == "--port") {
+            if (!readCount(name, *value, 0, 65535, count, error)) {
+                return false;
+            }
+            options.port = static_cast<unsigned short>(count);
+        } else if (name == "--record") {
+            if (value->empty()) {
+                error = "--record needs a file name";
+                return false;
+            }
+            options.record_file = *value;
+        } else if (name == "--frames") {
+            if (!readCount(name, *value, 1, UINT64_MAX, count, error)) {
+                return false;
+            }
+            options.frames = count;
+        } else if (name == "--duration") {
+            double seconds = 0;
+            if (!parseDecimal(*value, seconds) || seconds <= 0 || seconds > 1e9) {
+                error = "--duration needs seconds greater than 0, not \"" + *value + "\"";
+                return false;
+            }
+            options.duration = seconds;
+        }
+    }
+    return true;
+}
+
+std::string MonitorOptionParser::helpText() {
+    return R"(Usage: ombrix-monitor [OPTION]...
+Listens for an Ombrix controller's tracking frames on a UDP port, parses each one with the
+tester's own tracking client, and shows what arrives: a live summary, or one line or object
+per frame. For finding out whether frames arrive, how steadily, whether any are lost, and
+what exactly the controller sends.
+
+  --port PORT          UDP port to listen on (default 5000); 0 takes a free port and
+                       prints which
+  --skywand N          one line per frame with Skywand N's quality, buttons (1 = pressed)
+                       and joystick values; N counts from 1, as the tester's S1, S2, ...
+  --raw                each datagram's text as received, as a block of replay-file lines:
+                       line feeds end the lines, a CR shows as \r, a tab as \t, other
+                       control bytes and bytes from 127 up as \xHH, a backslash as \\; a
+                       "#" comment line before each block gives its arrival time, size
+                       and parse result, and a blank line follows it
+  --json               one JSON object per line for each datagram, for scripts (below)
+  --record FILE        write every datagram read to FILE as a replay file, with @delay
+                       lines from the arrival times, so that "ombrix-sim --replay FILE"
+                       sends the same stream again; an existing FILE is replaced
+  --frames N           stop after N datagrams were read (parsed or not)
+  --duration SECONDS   stop after this many seconds, decimals allowed
+  -h, --help           show this help and exit
+  --version            show the version and exit
+
+The summary. Without --skywand, --raw or --json it is refreshed in place about four times a
+second when the output is a terminal, and printed as one plain line per second otherwise.
+With one of them, the per-frame output goes to standard output and only the final summary
+is printed, on standard error.
+  rate         datagrams that arrived in the last second
+  interval     time between consecutive arrivals over the last second: median (p50),
+               99th percentile (p99), and the jitter p99 - p50, in milliseconds
+  received     datagrams that arrived, dropped ones included
+  lost         frames that never arrived: gaps in the frame counter, less the datagrams
+               that arrived in the gap but gave no counter (dropped or unparsable)
+  dropped      datagrams that arrived while an older one waited and were skipped to reach
+               the newest, as the tester skips them when it falls behind
+  restarts     times the frame counter went back, stayed the same, or jumped ahead by
+               more than 1000000; counting starts anew there and counts no loss
+  time-out     one for every full second without any datagram (the tester waits one
+               second for a frame and shows a time-out after it); silence before the
+               first datagram counts too
+  receive      datagrams that could not be read or were empty
+  parse        datagrams that are not a valid tracking frame
+  last frame   its frame counter and timestamp, and the number of records of each kind
+               that the client holds after it (bodies, skywands, tools = measurement
+               tools, hands, markers)
+
+JSON objects. A parsed frame:
+  {"frame":N,"timestamp":T,"dropped":D,"bodies":[...],"skywands":[...],
+   "tools":[...],"hands":[...],"markers":[...]}
+each record with its "id", "quality", "position" [x,y,z] and, where it has them,
+"rotation" (9 values, in the order of the frame), "buttons" (0/1 each), "joystick",
+"handedness" and "fingers" (each with "position", "rotation", "tip_radius",
+"phalanx_length" [3], "phalanx_angle" [2]). A kind that a frame does not mention keeps
+the records of the frame before, as in the tester. Numbers that are not finite are null.
+A datagram that is not a frame: {"error":"parse","bytes":B,"datagram":"<its text>"}; an
+empty or unreadable one: {"error":"receive"}.
+
+Ctrl+C (SIGINT) or SIGTERM stops the monitor; the final summary is printed either way.
+
+Exit status: 0 when the run ended as asked (also by Ctrl+C), 1 on a run-time failure (port
+in use, record file not writable, output not writable), 2 on a bad argument.
+)";
+}
