@@ -1,0 +1,429 @@
+// The ombrix-monitor program, run as a user runs it against ombrix-sim over loopback: the
+// figures it reports, its JSON, Skywand and raw views, its recordings, and how it refuses a
+// taken port and bad arguments.
+
+#include "childprocess.h"
+#include "jsonvalue.h"
+#include "replayreader.h"
+#include "replaywriter.h"
+#include "udpreceiver.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <netinet/in.h>
+#include <regex>
+#include <sstream>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::string_literals;
+
+const std::string monitor_program = OMBRIX_MONITOR_PATH;
+const std::string sim_program = OMBRIX_SIM_PATH;
+
+class TempFile {
+public:
+    TempFile() {
+        char pattern[] = "/tmp/ombrix_monitor_test_XXXXXX";
+        const int fd = mkstemp(pattern);
+        if (fd >= 0) {
+            close(fd);
+        }
+        path = pattern;
+    }
+    ~TempFile() { std::remove(path.c_str()); }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+
+    std::string read() const {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    std::string path;
+};
+
+// A replay file of the datagrams, each sent delay_ms after the one before.
+void writeReplay(const TempFile& file, const std::vector<std::string>& datagrams, double delay_ms) {
+    std::ofstream out(file.path, std::ios::binary | std::ios::trunc);
+    ReplayWriter writer(out);
+    for (const std::string& datagram : datagrams) {
+        writer.writeFrame(datagram, delay_ms);
+    }
+}
+
+std::vector<std::string> readReplay(const std::string& path) {
+    ReplayReader reader;
+    std::vector<std::string> datagrams;
+    if (!reader.open(path)) {
+        ADD_FAILURE() << reader.error();
+        return datagrams;
+    }
+    ReplayFrame frame;
+    ReplayReader::Result result;
+    while ((result = reader.next(frame)) == ReplayReader::Result::frame) {
+        datagrams.push_back(frame.datagram);
+    }
+    EXPECT_EQ(result, ReplayReader::Result::end) << reader.error();
+    return datagrams;
+}
+
+// A port that nothing uses right now.
+unsigned short freeUdpPort() {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+// True once a UDP socket is bound to the port, read from the kernel's socket table so that
+// looking does not take the port away from the program being started.
+bool waitUntilBound(unsigned short port, int timeout_ms = 5000) {
+    char wanted[16];
+    std::snprintf(wanted, sizeof wanted, ":%04X ", port);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::ifstream table("/proc/net/udp");
+        std::string line;
+        std::getline(table, line); // the heading
+        while (std::getline(table, line)) {
+            std::istringstream fields(line);
+            std::string slot, local;
+            fields >> slot >> local;
+            if ((local + " ").find(wanted) != std::string::npos) {
+                return true;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+// The monitor on a free port, started and bound, and the simulator replaying a file to it.
+struct MonitorRun {
+    explicit MonitorRun(std::vector<std::string> args)
+        : port(freeUdpPort()), monitor(monitor_program, withPort(std::move(args), port)) {
+        bound = waitUntilBound(port);
+    }
+    static std::vector<std::string> withPort(std::vector<std::string> args, unsigned short port) {
+        args.insert(args.begin(), {"--port", std::to_string(port)});
+        return args;
+    }
+    // Replays the file into the monitor and waits until it has ended.
+    int replay(const std::string& path) {
+        ChildProcess sim(sim_program, {"--port", std::to_string(port), "--replay", path});
+        return sim.wait(20000);
+    }
+    unsigned short port;
+    ChildProcess monitor;
+    bool bound = false;
+};
+
+// The figures of the final summary line.
+struct Figures {
+    long received = -1, lost = -1, dropped = -1, restarts = -1;
+    long timeouts = -1, receive_errors = -1, parse_errors = -1;
+    double seconds = -1, rate = -1;
+};
+
+Figures finalFigures(const std::string& text) {
+    static const std::regex pattern(
+        R"(ombrix-monitor: (\d+) frames received in ([\d.]+) s \(([\d.]+) frames/s, longest gap )"
+        R"([\d.]+ ms\), (\d+) lost, (\d+) dropped, (\d+) restarts; errors: (\d+) time-out, )"
+        R"((\d+) receive, (\d+) parse)");
+    std::smatch match;
+    Figures figures;
+    if (std::regex_search(text, match, pattern)) {
+        figures.received = std::stol(match[1]);
+        figures.seconds = std::stod(match[2]);
+        figures.rate = std::stod(match[3]);
+        figures.lost = std::stol(match[4]);
+        figures.dropped = std::stol(match[5]);
+        figures.restarts = std::stol(match[6]);
+        figures.timeouts = std::stol(match[7]);
+        figures.receive_errors = std::stol(match[8]);
+        figures.parse_errors = std::stol(match[9]);
+    }
+    return figures;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        result.push_back(line);
+    }
+    return result;
+}
+
+std::string simpleFrame(std::uint32_t counter) {
+    return "fr " + std::to_string(counter) + "\r\nts " + std::to_string(counter * 0.005) +
+           "\r\n6df2 1 1 [0 1.000 2 2][1 2 3][1 0 0 0 1 0 0 0 1][1 0.5 -0.5]\r\n";
+}
+
+TEST(MonitorProgram, RateAndLossMatchWhatTheSimulatorSent) {
+    {
+        // The generated scene at 200 Hz: every frame arrives, none is lost.
+        MonitorRun run({});
+        ASSERT_TRUE(run.bound) << run.monitor.errors();
+        ChildProcess sim(sim_program, {"--port", std::to_string(run.port), "--rate", "200",
+                                       "--frames", "300", "--all-kinds"});
+        ASSERT_EQ(sim.wait(20000), 0) << sim.errors();
+        run.monitor.signal(SIGINT); // Ctrl+C ends the run with its summary
+        ASSERT_EQ(run.monitor.wait(), 0) << run.monitor.errors();
+        const Figures figures = finalFigures(run.monitor.output());
+        EXPECT_EQ(figures.received, 300) << run.monitor.output();
+        EXPECT_EQ(figures.lost, 0);
+        EXPECT_EQ(figures.restarts, 0);
+        EXPECT_EQ(figures.parse_errors, 0);
+        EXPECT_EQ(figures.receive_errors, 0);
+        std::cout << "[ figures  ] 300 frames sent at 200 Hz: monitor counted " << figures.received
+                  << ", average " << figures.rate << " frames/s, " << figures.dropped
+                  << " dropped\n";
+    }
+    {
+        // A recorded stream whose counters skip 21 to 25, then restart at 1.
+        std::vector<std::string> datagrams;
+        for (std::uint32_t counter = 1; counter <= 40; ++counter) {
+            if (counter < 21 || counter > 25) {
+                datagrams.push_back(simpleFrame(counter));
+            }
+        }
+        for (std::uint32_t counter = 1; counter <= 10; ++counter) {
+            datagrams.push_back(simpleFrame(counter));
+        }
+        TempFile replay;
+        writeReplay(replay, datagrams, 4.0);
+        MonitorRun run({"--frames", std::to_string(datagrams.size()), "--duration", "20"});
+        ASSERT_TRUE(run.bound) << run.monitor.errors();
+        ASSERT_EQ(run.replay(replay.path), 0);
+        ASSERT_EQ(run.monitor.wait(25000), 0) << run.monitor.errors();
+        const Figures figures = finalFigures(run.monitor.output());
+        EXPECT_EQ(figures.received, 45) << run.monitor.output();
+        EXPECT_EQ(figures.lost, 5);
+        EXPECT_EQ(figures.restarts, 1);
+        std::cout << "[ figures  ] 45 frames sent at 250 Hz: monitor counted " << figures.received
+                  << ", average " << figures.rate << " frames/s\n";
+    }
+}
+
+// A frame with one record of every kind, and the values the JSON must carry for it.
+const std::string every_kind_frame =
+    "fr 77\r\n"
+    "ts 12.5\r\n"
+    "6dcal 2\r\n"
+    "6d 1 [0 0.75][10 20 30][1 0 0 0 1 0 0 0 1]\r\n"
+    "6df2 1 1 [0 0.5 6 2][-1.5 2.25 3][0 1 0 1 0 0 0 0 1][5 0.25 -1]\r\n"
+    "6dmt 1 [0 1 1][4 5 6][1 0 0 0 1 0 0 0 1]\r\n"
+    "gl 1 [0 1 1 1][7 8 9][1 0 0 0 1 0 0 0 1][1 2 3][1 0 0 0 1 0 0 0 1][0.5 40 10 30 20 25]\r\n"
+    "3d 2 [3 1][1 2 3] [9 0.5][nan inf -inf]\r\n";
+
+std::vector<double> numbers(const JsonValue& array) {
+    std::vector<double> result;
+    for (const JsonValue& value : array.array) {
+        result.push_back(value.number);
+    }
+    return result;
+}
+
+TEST(MonitorProgram, JsonLinesParseAndHoldEveryRecord) {
+    const std::string unparsable = "fr 78\r\nts \"quoted\\ \x01\xff\r\n6df2 x\r\n";
+    TempFile replay;
+    writeReplay(replay, {every_kind_frame, unparsable}, 5.0);
+    MonitorRun run({"--json", "--frames", "2", "--duration", "20"});
+    ASSERT_TRUE(run.bound) << run.monitor.errors();
+    ASSERT_EQ(run.replay(replay.path), 0);
+    ASSERT_EQ(run.monitor.wait(25000), 0) << run.monitor.errors();
+
+    const std::vector<std::string> output = lines(run.monitor.output());
+    ASSERT_EQ(output.size(), 2u) << run.monitor.output();
+    std::string error;
+    const std::optional<JsonValue> frame = JsonValue::parse(output[0], error);
+    ASSERT_TRUE(frame) << error << "\n" << output[0];
+    EXPECT_EQ((*frame)["frame"].number, 77);
+    EXPECT_EQ((*frame)["timestamp"].number, 12.5);
+    EXPECT_EQ((*frame)["dropped"].number, 0);
+
+    // "6dcal 2" counts the measurement tool as well, which leaves one body.
+    ASSERT_EQ((*frame)["bodies"].array.size(), 1u);
+    EXPECT_EQ((*frame)["bodies"][0]["quality"].number, 0.75);
+    EXPECT_EQ(numbers((*frame)["bodies"][0]["position"]), (std::vector<double>{10, 20, 30}));
+
+    const JsonValue& wand = (*frame)["skywands"][0];
+    EXPECT_EQ(wand["id"].number, 0);
+    EXPECT_EQ(wand["quality"].number, 0.5);
+    EXPECT_EQ(numbers(wand["buttons"]), (std::vector<double>{1, 0, 1, 0, 0, 0}));
+    EXPECT_EQ(numbers(wand["joystick"]), (std::vector<double>{0.25, -1}));
+    EXPECT_EQ(numbers(wand["position"]), (std::vector<double>{-1.5, 2.25, 3}));
+    EXPECT_EQ(numbers(wand["rotation"]), (std::vector<double>{0, 1, 0, 1, 0, 0, 0, 0, 1}));
+
+    EXPECT_EQ(numbers((*frame)["tools"][0]["buttons"]), std::vector<double>{1});
+    EXPECT_EQ(numbers((*frame)["tools"][0]["position"]), (std::vector<double>{4, 5, 6}));
+
+    const JsonValue& hand = (*frame)["hands"][0];
+    EXPECT_EQ(hand["handedness"].number, 1);
+    EXPECT_EQ(numbers(hand["position"]), (std::vector<double>{7, 8, 9}));
+    ASSERT_EQ(hand["fingers"].array.size(), 1u);
+    EXPECT_EQ(hand["fingers"][0]["tip_radius"].number, 0.5);
+    EXPECT_EQ(numbers(hand["fingers"][0]["phalanx_length"]), (std::vector<double>{40, 30, 25}));
+    EXPECT_EQ(numbers(hand["fingers"][0]["phalanx_angle"]), (std::vector<double>{10, 20}));
+
+    const JsonValue& markers = (*frame)["markers"];
+    ASSERT_EQ(markers.array.size(), 2u);
+    EXPECT_EQ(markers[0]["id"].number, 3);
+    EXPECT_EQ(numbers(markers[0]["position"]), (std::vector<double>{1, 2, 3}));
+    EXPECT_EQ(markers[1]["id"].number, 9);
+    // Values that are not finite have no JSON number.
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_TRUE(markers[1]["position"][i].isNull()) << output[0];
+    }
+
+    const std::optional<JsonValue> failed = JsonValue::parse(output[1], error);
+    ASSERT_TRUE(failed) << error << "\n" << output[1];
+    EXPECT_EQ((*failed)["error"].string, "parse");
+    EXPECT_EQ((*failed)["bytes"].number, static_cast<double>(unparsable.size()));
+    // The datagram comes back whole; its byte 255 as the code point U+00FF.
+    EXPECT_EQ((*failed)["datagram"].string, "fr 78\r\nts \"quoted\\ \x01\xc3\xbf\r\n6df2 x\r\n");
+
+    // An independent reader that refuses NaN and the like agrees that every line is JSON.
+    TempFile json_lines;
+    std::ofstream(json_lines.path) << run.monitor.output();
+    ChildProcess check("/usr/bin/python3", {"-c",
+                                            "import json,sys\n"
+                                            "def refuse(c): raise ValueError(c)\n"
+                                            "n = 0\n"
+                                            "for line in open(sys.argv[1], encoding='ascii'):\n"
+                                            "    json.loads(line, parse_constant=refuse); n += 1\n"
+                                            "print(n)\n",
+                                            json_lines.path});
+    EXPECT_EQ(check.wait(), 0) << check.errors();
+    EXPECT_EQ(check.output(), "2\n");
+}
+
+TEST(MonitorProgram, RecordReplayRecordRoundTripsByteForByte) {
+    const std::vector<std::string> sent = {
+        simpleFrame(1),
+        "fr 2\nts 0.010\n",                   // LF line ends
+        "fr 3\rts 0.015",                     // CR alone, no line end at the end
+        "#@\\\t\x7f\xff\r\n  \r\n\r\n"s,      // bytes a replay file must escape
+        "fr 5\r\n\0after NUL\r\n"s,           // the parser stops at the NUL; the bytes stay
+        "fr x\r\n",                           // not a frame: recorded all the same
+        "fr 7\r\n" + std::string(60000, 'z'), // far beyond the tester's 19998 bytes
+        simpleFrame(8)};
+    TempFile original, first, second;
+    writeReplay(original, sent, 5.0);
+    const std::string count = std::to_string(sent.size());
+    for (const TempFile* target : {&first, &second}) {
+        MonitorRun run({"--record", target->path, "--frames", count, "--duration", "20"});
+        ASSERT_TRUE(run.bound) << run.monitor.errors();
+        ASSERT_EQ(run.replay(target == &first ? original.path : first.path), 0);
+        ASSERT_EQ(run.monitor.wait(25000), 0) << run.monitor.errors();
+        EXPECT_NE(run.monitor.output().find(count + " frames recorded to " + target->path),
+                  std::string::npos)
+            << run.monitor.output();
+    }
+    EXPECT_EQ(readReplay(first.path), sent);
+    EXPECT_EQ(readReplay(second.path), sent);
+
+    // Only the arrival times may differ between the two recordings.
+    const auto withoutTimes = [](const std::string& text) {
+        std::string kept;
+        for (const std::string& line : lines(text)) {
+            if (line.rfind("@delay ", 0) != 0 && line.rfind("# Recorded by", 0) != 0) {
+                kept += line + "\n";
+            }
+        }
+        return kept;
+    };
+    EXPECT_EQ(withoutTimes(first.read()), withoutTimes(second.read()));
+    std::size_t delays = 0;
+    for (const std::string& line : lines(second.read())) {
+        delays += line.rfind("@delay ", 0) == 0 ? 1 : 0;
+    }
+    EXPECT_EQ(delays, sent.size() - 1) << "every frame but the first has its delay";
+}
+
+TEST(MonitorProgram, TakenPortIsReportedInPlainWords) {
+    UdpReceiver holder; // another program's socket on the port
+    ASSERT_NE(holder.port(), 0);
+    const std::string port = std::to_string(holder.port());
+    ChildProcess monitor(monitor_program, {"--port", port, "--duration", "5"});
+    EXPECT_EQ(monitor.wait(), 1);
+    EXPECT_EQ(monitor.errors().rfind(
+                  "ombrix-monitor: port " + port + " is already in use by another program\n", 0),
+              0u)
+        << monitor.errors();
+    EXPECT_EQ(monitor.output(), "");
+}
+
+TEST(MonitorProgram, BadArgumentsExitWithStatus2AndAMessage) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"--bogus"},          {"extra"},           {"--port", "65536"},
+        {"--port", "-1"},     {"--port"},          {"--skywand", "0"},
+        {"--skywand", "two"}, {"--raw", "--json"}, {"--json", "--skywand", "1"},
+        {"--frames", "0"},    {"--duration", "0"}, {"--duration", "1e3"},
+        {"--record="},        {"--raw=yes"},
+    };
+    for (const auto& args : cases) {
+        ChildProcess monitor(monitor_program, args);
+        EXPECT_EQ(monitor.wait(), 2) << args[0];
+        EXPECT_EQ(monitor.errors().rfind("ombrix-monitor: ", 0), 0u) << monitor.errors();
+        EXPECT_NE(monitor.errors().find("Try 'ombrix-monitor --help'"), std::string::npos);
+        EXPECT_EQ(monitor.output(), "");
+    }
+    ChildProcess help(monitor_program, {"--help"});
+    EXPECT_EQ(help.wait(), 0);
+    EXPECT_EQ(help.output().rfind("Usage: ombrix-monitor", 0), 0u);
+}
+
+TEST(MonitorProgram, SkywandAndRawViewsShowEachFrame) {
+    const std::vector<std::string> sent = {
+        simpleFrame(1),
+        "fr 2\r\nts 0.5\r\n6df 2 [0 1 161][0 0 0][1 0 0 0 1 0 0 0 1] "
+        "[1 -1 16][0 0 0][0 0 0 0 0 0 0 0 0]\r\n",
+        "fr x\r\n"};
+    TempFile replay;
+    writeReplay(replay, sent, 5.0);
+    {
+        MonitorRun run({"--skywand", "2", "--frames", "3", "--duration", "20"});
+        ASSERT_TRUE(run.bound) << run.monitor.errors();
+        ASSERT_EQ(run.replay(replay.path), 0);
+        ASSERT_EQ(run.monitor.wait(25000), 0) << run.monitor.errors();
+        const std::vector<std::string> expected = {
+            "frame 1  ts 0.005  S2  not in this frame (1 Skywand)",
+            "frame 2  ts 0.500  S2  quality -1.000 (not tracked)  buttons 0 0 0 0 1 0 0 0  "
+            "joystick 0.000 -1.000",
+            "parse error (6 bytes; --raw shows them)"};
+        EXPECT_EQ(lines(run.monitor.output()), expected);
+        // The summary goes to the error output, out of the way of the frame lines.
+        EXPECT_EQ(finalFigures(run.monitor.errors()).received, 3) << run.monitor.errors();
+    }
+    {
+        MonitorRun run({"--raw", "--frames", "3", "--duration", "20"});
+        ASSERT_TRUE(run.bound) << run.monitor.errors();
+        ASSERT_EQ(run.replay(replay.path), 0);
+        ASSERT_EQ(run.monitor.wait(25000), 0) << run.monitor.errors();
+        const std::string output = run.monitor.output();
+        EXPECT_NE(output.find(" bytes, frame 1\nfr 1\\r\nts 0.005000\\r\n"), std::string::npos)
+            << output;
+        EXPECT_NE(output.find(" 6 bytes, parse error\nfr x\\r\n\n"), std::string::npos) << output;
+        // The raw view is itself a replay file that gives back the datagrams.
+        TempFile raw;
+        std::ofstream(raw.path, std::ios::binary) << output;
+        EXPECT_EQ(readReplay(raw.path), sent);
+    }
+}
+
+} // namespace
