@@ -1,12 +1,17 @@
 #!/usr/bin/env python3
-"""Draws the tester's window icon and writes it as a Windows .ico file.
+"""Draws the tester's window icon and writes it as a Windows .ico file, or as PNG files.
 
 The picture is a hand-held wand seen from the front: a dark grip, a wider head carrying a
 red joystick knob on a gray base, and two blue buttons on the grip. Each image is rendered
 from the same shape description on a 32-unit canvas, supersampled for smooth edges, and
 stored as a 32-bit BMP (with alpha) plus the 1-bit mask that the format requires.
 
-Usage: make-icon.py [output]   (default: ombrix.ico beside this script)
+The PNG files are the desktop menu's icons of the installed tester: the same picture at the
+sizes of the freedesktop.org icon theme, one file per size.
+
+Usage: make-icon.py [output]       (default: ombrix.ico beside this script)
+       make-icon.py --png [folder] (default: icons/ beside this script; writes
+                                    skywandtester-<size>.png for each PNG size)
 Python 3 standard library only.
 """
 
@@ -14,8 +19,10 @@ import math
 import os
 import struct
 import sys
+import zlib
 
 SIZES = (16, 32)
+PNG_SIZES = (16, 24, 32, 48, 64, 128, 256)
 SUPERSAMPLING = 4
 
 
@@ -103,9 +110,33 @@ def ico(sizes):
     return out + b"".join(images)
 
 
+def png_chunk(kind, data):
+    body = kind + data
+    return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
+
+
+def png(size):
+    """One RGBA PNG image, 8 bits per channel, no interlacing, fixed compression."""
+    raw = bytearray()
+    for row in render(size):
+        raw.append(0)  # filter type "none" for every scanline
+        for r, g, b, a in row:
+            raw += bytes((r, g, b, a))
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header)
+            + png_chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + png_chunk(b"IEND", b""))
+
+
 def main():
-    target = sys.argv[1] if len(sys.argv) > 1 else os.path.join(
-        os.path.dirname(os.path.abspath(__file__)), "ombrix.ico")
+    here = os.path.dirname(os.path.abspath(__file__))
+    if len(sys.argv) > 1 and sys.argv[1] == "--png":
+        folder = sys.argv[2] if len(sys.argv) > 2 else os.path.join(here, "icons")
+        os.makedirs(folder, exist_ok=True)
+        for size in PNG_SIZES:
+            with open(os.path.join(folder, "skywandtester-%d.png" % size), "wb") as f:
+                f.write(png(size))
+        return
+    target = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "ombrix.ico")
     with open(target, "wb") as f:
         f.write(ico(SIZES))
 

@@ -1,0 +1,70 @@
+# Installation layout and the Debian package.
+#
+#   <prefix>/lib/skywandtester/skywandtester   the tester (SKYWAND_APP_DIR)
+#   <prefix>/lib/skywandtester/doc/            its help pages (installed by doc/)
+#   <prefix>/bin/skywandtester                 relative symbolic link to the tester
+#   <prefix>/bin/ombrix-sim, ombrix-monitor    the command-line tools (installed by tools/)
+#   <prefix>/share/applications/skywandtester.desktop
+#   <prefix>/share/icons/hicolor/<N>x<N>/apps/skywandtester.png
+#
+# The tester finds its help pages and its configuration file through the folder of its
+# executable. Qt resolves that folder from /proc/self/exe, so a symbolic link on the PATH leads
+# it to the application folder, not to bin/. The configuration file is not installed: the
+# tester creates it on first use where the folder is writable and otherwise keeps the port in
+# memory.
+
+set(SKYWAND_PNG_ICON_SIZES 16 24 32 48 64 128 256)
+
+if(TARGET skywandtester)
+  install(TARGETS skywandtester RUNTIME DESTINATION ${SKYWAND_APP_DIR})
+
+  # The link's target is relative, so that the installed tree can be moved or unpacked anywhere.
+  file(RELATIVE_PATH skywand_link_target /prefix/bin /prefix/${SKYWAND_APP_DIR}/skywandtester)
+  install(CODE "
+    set(link \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/skywandtester\")
+    message(STATUS \"Installing: \${link} -> ${skywand_link_target}\")
+    file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin\")
+    file(REMOVE \"\${link}\")
+    file(CREATE_LINK \"${skywand_link_target}\" \"\${link}\" SYMBOLIC)
+    list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${CMAKE_INSTALL_PREFIX}/bin/skywandtester\")
+  ")
+
+  install(FILES ${PROJECT_SOURCE_DIR}/resources/skywandtester.desktop
+          DESTINATION share/applications)
+  foreach(size ${SKYWAND_PNG_ICON_SIZES})
+    install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/skywandtester-${size}.png
+            DESTINATION share/icons/hicolor/${size}x${size}/apps
+            RENAME skywandtester.png)
+  endforeach()
+endif()
+
+# cpack -G DEB in the build folder makes skywandtester_<version>_<arch>.deb.
+set(SKYWAND_PACKAGE_MAINTAINER "Skywand tester maintainers <maintainers@example.org>"
+    CACHE STRING "Maintainer named in the Debian package")
+
+set(CPACK_PACKAGE_NAME skywandtester)
+set(CPACK_PACKAGE_VENDOR "Skywand tester project")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Checks a Skywand's buttons and joystick over Ombrix tracking")
+set(CPACK_PACKAGE_DESCRIPTION
+    "The Skywand tester shows live which buttons of a Skywand, a hand-held wireless input
+device tracked by an Ombrix optical tracking controller, are pressed and where its joystick
+stands. It comes with ombrix-sim, a simulated controller that sends generated or recorded
+tracking frames, and ombrix-monitor, which shows the rate, jitter, losses and content of the
+tracking stream arriving on a port and records it for replay.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_GENERATOR DEB)
+set(CPACK_STRIP_FILES OFF)
+
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${SKYWAND_PACKAGE_MAINTAINER})
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# dpkg-shlibdeps finds the libraries the executables link (Qt 6, the C++ run time); the
+# tester loads its platform plugin at run time, so that package is named here.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+if(TARGET skywandtester)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+endif()
+
+include(CPack)
