@@ -1,6 +1,9 @@
 #include "settingportdlg.h"
 
+#include "appresources.h"
+
 SettingPortDlg::SettingPortDlg(QWidget* parent) : QDialog(parent) {
+    registerAppResources(); // the form's window icon
     setupUi(this);
 }
 

@@ -1,7 +1,10 @@
 #include "skywandtester.h"
 
 #include "Ombrix.h"
+#include "appresources.h"
 #include "buttonwidget.h"
+#include "helpbrowser.h"
+#include "settingportdlg.h"
 #include "trackreceiver.h"
 
 #include <QCoreApplication>
@@ -11,6 +14,7 @@
 #include <QMessageBox>
 #include <QSaveFile>
 #include <QStatusBar>
+#include <QSysInfo>
 #include <QVBoxLayout>
 #include <QWhatsThis>
 
@@ -18,12 +22,6 @@
 #include <cstring>
 #include <optional>
 #include <sstream>
-
-// The compiled-in icon comes from a static library; naming its initialiser here keeps the
-// linker from dropping it (registering it twice is harmless).
-static void initResources() {
-    Q_INIT_RESOURCE(skywandtester);
-}
 
 namespace {
 
@@ -45,12 +43,28 @@ std::optional<int> portNumberFromText(const char* text) {
     return value;
 }
 
+// The About box's second line: who made the program and what it was built with and runs on,
+// so that a bug report can say so.
+QString makerNotice() {
+#if defined(__clang__)
+    const QString compiler = QStringLiteral("Clang " __clang_version__).trimmed();
+#elif defined(__GNUC__)
+    const QString compiler = QStringLiteral("GCC " __VERSION__);
+#else
+    const QString compiler = QStringLiteral("an unknown compiler");
+#endif
+    return QStringLiteral("\u00a9 2026 Skywand tester developers \u2014 built with Qt %1 and %2, "
+                          "running on Qt %3, %4")
+        .arg(QLatin1String(QT_VERSION_STR), compiler, QLatin1String(qVersion()),
+             QSysInfo::prettyProductName());
+}
+
 } // namespace
 
 Skywandtester::Skywandtester(QWidget* parent, Qt::WindowFlags flags)
     : QMainWindow(parent, flags), version(QStringLiteral("V01")) {
     qstrcpy(dataPort, "5000");
-    initResources();
+    registerAppResources();
 
     ui.setupUi(this);
     setupActions();
@@ -296,14 +310,30 @@ void Skywandtester::onActionExit() {
     QCoreApplication::quit();
 }
 
+// A valid port that differs from the current text is stored as typed, written to the
+// configuration file, and reception moves to it. Anything else is ignored without a word.
 void Skywandtester::openSettingsPortDlg() {
-    // Filled in with the configuration/dialog work.
+    SettingPortDlg dialog;
+    dialog.setModal(true);
+    dialog.lbl_port->setText(QString::fromLatin1(dataPort));
+    dialog.show();
+    const int result = dialog.exec();
+
+    const std::optional<QByteArray> newPortText =
+        portTextToStore(QByteArray(dataPort), dialog.lbl_port->text(), result == QDialog::Accepted);
+    if (!newPortText)
+        return;
+    qstrncpy(dataPort, newPortText->constData(), sizeof(dataPort));
+    writeSettingsToConfig();
+    RestartDataReceiver();
 }
 
 void Skywandtester::on_action_Help_triggered() {
-    // Filled in with the configuration/dialog work.
+    HelpBrowser::showPage(QStringLiteral("index.html"));
 }
 
 void Skywandtester::onInfo() {
-    // Filled in with the configuration/dialog work.
+    QMessageBox::information(this, QStringLiteral("Skywandtester"),
+                             QStringLiteral("Skywand tester tool.\n") + makerNotice(),
+                             QMessageBox::Ok, QMessageBox::NoButton);
 }

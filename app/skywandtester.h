@@ -5,6 +5,7 @@
 #ifndef SKYWANDTESTER_H
 #define SKYWANDTESTER_H
 
+#include "portentry.h"
 #include "trackingsnapshot.h"
 #include "ui_skywandtester.h"
 
@@ -21,9 +22,6 @@ class Skywandtester : public QMainWindow {
     Q_OBJECT
 
 public:
-    // The port text holds at most this many characters.
-    static constexpr int maxPortTextLength = 199;
-
     explicit Skywandtester(QWidget* parent = nullptr, Qt::WindowFlags flags = {});
     ~Skywandtester() override;
 
@@ -59,7 +57,7 @@ private:
     static QString configPath();
 
     Ui_SkywandtesterClass ui;
-    char dataPort[maxPortTextLength + 1];
+    char dataPort[portTextFieldSize]; // the port text, NUL-terminated ASCII
     QString version;
     int currentSkywand = 0;
     int buttonCount = 0;

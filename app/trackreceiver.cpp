@@ -33,7 +33,7 @@ void TrackReceiver::run() {
             emit sendMessageDataArrived();
         else
             emit sendMessageDataError();
-        if (!received && ombrix->data_neterror())
+        if (!received && !ombrix->valid())
             pauseAfterFailure();
     }
 }

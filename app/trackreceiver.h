@@ -20,9 +20,10 @@ class TrackReceiver : public QThread {
     Q_OBJECT
 
 public:
-    // How long the loop rests after a receive that failed with a network error: such a
-    // receive (a client whose socket did not open, for one) returns at once, and without the
-    // rest the loop would flood the GUI thread with error signals.
+    // How long the loop rests after a receive on a client whose socket did not open: such a
+    // receive fails at once, and without the rest the loop would flood the GUI thread with
+    // error signals. Other failures need no rest: a time-out has waited already, and a bad
+    // datagram was sent by someone, so the traffic itself sets the pace.
     static constexpr int failurePauseMs = 1000;
 
     TrackReceiver(Ombrix* ombrix, TrackingSnapshot* snapshot, QObject* parent = nullptr);

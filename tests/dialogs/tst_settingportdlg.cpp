@@ -91,10 +91,8 @@ void TestSettingPortDlg::formHasNamedWidgets() {
     QCOMPARE(dialog.horizontalLayout->indexOf(dialog.lbl_port), 2);
     QCOMPARE(dialog.horizontalLayout_2->indexOf(dialog.btn_ok), 1);
     QCOMPARE(dialog.horizontalLayout_2->indexOf(dialog.btn_cancel), 2);
-#ifdef WINDOW_ICON_COMPILED_IN
     QVERIFY(!dialog.windowIcon().isNull());
     QVERIFY(!dialog.windowIcon().pixmap(16, 16).isNull());
-#endif
 }
 
 void TestSettingPortDlg::formTexts_data() {

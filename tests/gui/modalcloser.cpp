@@ -9,9 +9,17 @@ ModalCloser::ModalCloser() {
 }
 
 void ModalCloser::closeActiveBox() {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box || !box->isVisible())
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || !modal->isVisible())
         return;
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    if (!box) {
+        if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+            ++dialogsRejected;
+            dialog->reject();
+        }
+        return;
+    }
     titles << box->windowTitle();
     texts << box->text();
     buttons << box->standardButtons();

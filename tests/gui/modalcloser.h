@@ -1,5 +1,5 @@
 // Closes the message boxes that the tester shows (at start-up the constructor waits in one)
-// and records what they said.
+// and records what they said; rejects any other modal dialog.
 
 #ifndef MODALCLOSER_H
 #define MODALCLOSER_H
@@ -19,6 +19,7 @@ public:
     QStringList texts;
     QList<QMessageBox::StandardButtons> buttons;
     QList<QMessageBox::Icon> icons;
+    int dialogsRejected = 0;
 
 private slots:
     void closeActiveBox();
