@@ -72,15 +72,21 @@ std::string SummaryView::plainLine(const StreamStats& stats, double now, double 
 
 std::string SummaryView::finalLine(const StreamStats& stats, double elapsed,
                                    unsigned long long recorded) const {
-    std::string line = "ombrix-monitor: " + count(stats.received()) + " frames received in " +
-                       fixed(elapsed, 1) + " s (" + fixed(stats.averageRate(), 1) +
-                       " frames/s, longest gap " + fixed(stats.longestIntervalMs(), 1) + " ms), " +
-                       count(stats.lost()) + " lost, " + count(stats.dropped()) + " dropped, " +
-                       count(stats.restarts()) + " restarts; errors: " + count(stats.timeouts()) +
-                       " time-out, " + count(stats.receiveErrors()) + " receive, " +
-                       count(stats.parseErrors()) + " parse";
+    std::string line = "ombrix-monitor: " + count(stats.received()) +
+                       (stats.received() == 1 ? " frame" : " frames") + " received in " +
+                       fixed(elapsed, 1) + " s";
+    // A rate and a longest gap need two arrivals.
+    if (stats.received() >= 2 && stats.span() > 0.0) {
+        line += " (" + fixed(stats.averageRate(), 1) + " frames/s, longest gap " +
+                fixed(stats.longestIntervalMs(), 1) + " ms)";
+    }
+    line += ", " + count(stats.lost()) + " lost, " + count(stats.dropped()) + " dropped, " +
+            count(stats.restarts()) + " restarts; errors: " + count(stats.timeouts()) +
+            " time-out, " + count(stats.receiveErrors()) + " receive, " +
+            count(stats.parseErrors()) + " parse";
     if (!record_file.empty()) {
-        line += "; " + std::to_string(recorded) + " frames recorded to " + record_file;
+        line += "; " + std::to_string(recorded) + (recorded == 1 ? " frame" : " frames") +
+                " recorded to " + record_file;
     }
     return line;
 }

@@ -6,21 +6,17 @@
 #include "jsonvalue.h"
 #include "replayreader.h"
 #include "replaywriter.h"
+#include "udpports.h"
 #include "udpreceiver.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <netinet/in.h>
 #include <regex>
 #include <sstream>
-#include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -76,46 +72,11 @@ std::vector<std::string> readReplay(const std::string& path) {
     return datagrams;
 }
 
-// A port that nothing uses right now.
-unsigned short freeUdpPort() {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
-// True once a UDP socket is bound to the port, read from the kernel's socket table so that
-// looking does not take the port away from the program being started.
-bool waitUntilBound(unsigned short port, int timeout_ms = 5000) {
-    char wanted[16];
-    std::snprintf(wanted, sizeof wanted, ":%04X ", port);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (std::chrono::steady_clock::now() < deadline) {
-        std::ifstream table("/proc/net/udp");
-        std::string line;
-        std::getline(table, line); // the heading
-        while (std::getline(table, line)) {
-            std::istringstream fields(line);
-            std::string slot, local;
-            fields >> slot >> local;
-            if ((local + " ").find(wanted) != std::string::npos) {
-                return true;
-            }
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
-
 // The monitor on a free port, started and bound, and the simulator replaying a file to it.
 struct MonitorRun {
     explicit MonitorRun(std::vector<std::string> args)
         : port(freeUdpPort()), monitor(monitor_program, withPort(std::move(args), port)) {
-        bound = waitUntilBound(port);
+        bound = waitUntilUdpBound(port);
     }
     static std::vector<std::string> withPort(std::vector<std::string> args, unsigned short port) {
         args.insert(args.begin(), {"--port", std::to_string(port)});
