@@ -307,6 +307,17 @@ template <typename Record> void untrack(std::vector<Record>& records, int from, 
         records[static_cast<std::size_t>(i)] = untracked_record<Record>(i);
 }
 
+// Makes the records at the listed indices untracked again and empties the list. Bodies and
+// hands are untracked before each of their lines; only the records written since the last
+// time can hold data, so a frame of many short lines costs no more than the records it
+// writes, however many records the array holds.
+template <typename Record>
+void untrack_written(std::vector<Record>& records, std::vector<int>& written) {
+    for (int id : written)
+        records[static_cast<std::size_t>(id)] = untracked_record<Record>(id);
+    written.clear();
+}
+
 void set_button_bits(ombrix_skywand_type& skywand, int bits) {
     for (int k = 0; k < 8; ++k)
         skywand.button[k] = (bits >> k) & 1;
@@ -653,7 +664,7 @@ bool Ombrix::parse_line(char*& pos, int& skywand_line_count, int& meatool_line_c
 // "6d ": bodies are stored at the index of their id; ids may come in any order
 // and with gaps, which stay untracked.
 bool Ombrix::parse_bodies(char*& pos) {
-    untrack(bodies, 0, num_body);
+    untrack_written(bodies, bodies_written);
 
     int n = 0;
     pos = string_get_i(pos, n);
@@ -670,6 +681,7 @@ bool Ombrix::parse_bodies(char*& pos) {
             untrack(bodies, num_body, id + 1);
             num_body = id + 1;
         }
+        bodies_written.push_back(id);
         ombrix_body_type& body = bodies[static_cast<std::size_t>(id)];
         body.id = id;
         body.quality = quality;
@@ -810,7 +822,7 @@ bool Ombrix::parse_meatools(char*& pos, int& line_count) {
 // "gl ": hands stored by id, each with up to five fingers of three blocks.
 bool Ombrix::parse_hands(char*& pos) {
     constexpr int max_fingers = 5;
-    untrack(hands, 0, num_hand);
+    untrack_written(hands, hands_written);
 
     int n = 0;
     pos = string_get_i(pos, n);
@@ -828,6 +840,7 @@ bool Ombrix::parse_hands(char*& pos) {
             untrack(hands, num_hand, id + 1);
             num_hand = id + 1;
         }
+        hands_written.push_back(id);
         ombrix_hand_type& hand = hands[static_cast<std::size_t>(id)];
         hand.id = id;
         hand.handedness = head[1];

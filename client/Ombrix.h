@@ -214,6 +214,10 @@ private:
     std::vector<ombrix_meatool_type> meatools;
     int num_hand = 0;
     std::vector<ombrix_hand_type> hands;
+    // Indices of the body and hand records written since they were last untracked; every
+    // other record of the two arrays is untracked already.
+    std::vector<int> bodies_written;
+    std::vector<int> hands_written;
     int num_marker = 0;
     std::vector<ombrix_marker_type> markers;
 

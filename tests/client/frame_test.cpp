@@ -94,6 +94,24 @@ TEST_F(Frames, BodiesAreStoredByIdWithGapsUntracked) {
     EXPECT_EQ(client->get_body(2).position[0], 0.0f);
 }
 
+TEST_F(Frames, EveryBodyOrHandLineStartsFromUntrackedRecords) {
+    ASSERT_TRUE(
+        parse("6d 1 [2 0.9][1 2 3]" + identity + "\n6d 1 [0 0.5][4 5 6]" + identity + "\n"));
+    EXPECT_EQ(client->get_num_body(), 3);
+    EXPECT_FLOAT_EQ(client->get_body(0).quality, 0.5f);
+    EXPECT_EQ(client->get_body(2).quality, -1.0f);
+    EXPECT_EQ(client->get_body(2).position[0], 0.0f);
+
+    // Records hidden by a calibrated count come back untracked, not with old data.
+    ASSERT_TRUE(parse("glcal 1\ngl 1 [1 0.5 0 0][7 7 7]" + identity + "\n"));
+    EXPECT_EQ(client->get_num_hand(), 1);
+    ASSERT_TRUE(parse("gl 1 [3 0.25 1 0][1 1 1]" + identity + "\n"));
+    EXPECT_EQ(client->get_num_hand(), 4);
+    EXPECT_EQ(client->get_hand(1).quality, -1.0f);
+    EXPECT_EQ(client->get_hand(1).position[0], 0.0f);
+    EXPECT_FLOAT_EQ(client->get_hand(3).quality, 0.25f);
+}
+
 TEST_F(Frames, CalibratedBodyCountHidesOrAddsBodies) {
     ASSERT_TRUE(parse("6dcal 1\n6d 1 [2 0.9][1 2 3]" + identity + "\n"));
     EXPECT_EQ(client->get_num_body(), 1);

@@ -4,6 +4,7 @@
 #include "OmbrixInternals.h"
 #include "loopback.h"
 
+#include <chrono>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -76,6 +77,26 @@ TEST(HostileFrames, NulByteEndsTheTextButNotTheBuffer) {
     const std::string frame("fr 5\n\0fr 6\n", 11);
     EXPECT_TRUE(send_and_receive(*client, frame));
     EXPECT_EQ(client->get_framecounter(), 5u);
+}
+
+// Regression: after a record with the highest id, every further "gl "/"6d " line of the same
+// datagram made all 4096 records untracked again; a datagram of such lines kept the receiver
+// busy for about a second.
+TEST(HostileFrames, ManyShortLinesAfterAHighIdParseQuickly) {
+    Ombrix client("", 0, 0, 20000, 1000, 1000);
+    const std::string last_id = std::to_string(Ombrix::max_records - 1);
+    std::string frame = "6d 1 [" + last_id + " 1][0 0 0]" + identity + "\ngl 1 [" + last_id +
+                        " 1 0 0][0 0 0]" + identity + "\n";
+    while (frame.size() < 19900)
+        frame += "gl 0\n6d 0\n";
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(OmbrixInternals::parse_datagram(client, frame.data(), frame.size()));
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 1.0); // about 5 s before; a few milliseconds now
+    EXPECT_EQ(client.get_num_hand(), Ombrix::max_records);
+    EXPECT_EQ(client.get_hand(Ombrix::max_records - 1).quality, -1.0f);
 }
 
 TEST(HostileFrames, LimitsThemselvesAreAccepted) {
