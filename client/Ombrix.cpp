@@ -325,8 +325,67 @@ void set_button_bits(ombrix_skywand_type& skywand, int bits) {
     skywand.joystick[1] = (bits & 16) ? -1.0f : (bits & 64) ? 1.0f : 0.0f;
 }
 
-const char formats_position[] = "fff";
-const char formats_rotation[] = "fffffffff";
+// Reads a record's position block ("fff") and its rotation block ("fffffffff").
+char* string_get_pose(char* text, float* position, float* rotation) {
+    text = string_get_block(text, "fff", nullptr, position);
+    return text == nullptr ? nullptr : string_get_block(text, "fffffffff", nullptr, rotation);
+}
+
+// Reads a line's record count; counts beyond the limit are refused.
+char* string_get_count(char* text, int& count) {
+    text = string_get_i(text, count);
+    return text == nullptr || !count_in_range(count) ? nullptr : text;
+}
+
+// Records listed in id order are kept in an array sized to the line's count; records a
+// larger count adds start all zero.
+template <typename Record> void resize_to_count(std::vector<Record>& records, int& num, int count) {
+    if (count != num) {
+        records.resize(static_cast<std::size_t>(count));
+        num = count;
+    }
+}
+
+// Bodies and hands are stored at the index of their id. A new id beyond the count grows the
+// array, and the records it passes over are untracked. The id is listed as written.
+template <typename Record>
+Record& record_for_id(std::vector<Record>& records, int& num, std::vector<int>& written, int id) {
+    if (id >= num) {
+        grow_to(records, id + 1);
+        untrack(records, num, id + 1);
+        num = id + 1;
+    }
+    written.push_back(id);
+    return records[static_cast<std::size_t>(id)];
+}
+
+// "6df " and "6dmt ": a count, then that many records with ids 0 to count - 1 in order, each
+// an "ifi" head (id, quality, button bits) and a pose. apply_bits fills in what the bits mean.
+template <typename Record, typename ApplyBits>
+bool parse_button_records(char*& pos, std::vector<Record>& records, int& num, int& line_count,
+                          ApplyBits apply_bits) {
+    int n = 0;
+    pos = string_get_count(pos, n);
+    if (pos == nullptr)
+        return false;
+    line_count = n;
+    resize_to_count(records, num, n);
+    for (int i = 0; i < n; ++i) {
+        int head[2] = {0, 0}; // id, button bits
+        float quality = 0.0f;
+        pos = string_get_block(pos, "ifi", head, &quality);
+        if (pos == nullptr || head[0] != i)
+            return false;
+        Record& record = records[static_cast<std::size_t>(i)];
+        record.id = i;
+        record.quality = quality;
+        apply_bits(record, head[1]);
+        pos = string_get_pose(pos, record.position, record.rotation);
+        if (pos == nullptr)
+            return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -667,8 +726,8 @@ bool Ombrix::parse_bodies(char*& pos) {
     untrack_written(bodies, bodies_written);
 
     int n = 0;
-    pos = string_get_i(pos, n);
-    if (pos == nullptr || !count_in_range(n))
+    pos = string_get_count(pos, n);
+    if (pos == nullptr)
         return false;
     for (int i = 0; i < n; ++i) {
         int id = 0;
@@ -676,19 +735,10 @@ bool Ombrix::parse_bodies(char*& pos) {
         pos = string_get_block(pos, "if", &id, &quality);
         if (pos == nullptr || !id_in_range(id))
             return false;
-        if (id >= num_body) {
-            grow_to(bodies, id + 1);
-            untrack(bodies, num_body, id + 1);
-            num_body = id + 1;
-        }
-        bodies_written.push_back(id);
-        ombrix_body_type& body = bodies[static_cast<std::size_t>(id)];
+        ombrix_body_type& body = record_for_id(bodies, num_body, bodies_written, id);
         body.id = id;
         body.quality = quality;
-        pos = string_get_block(pos, formats_position, nullptr, body.position);
-        if (pos == nullptr)
-            return false;
-        pos = string_get_block(pos, formats_rotation, nullptr, body.rotation);
+        pos = string_get_pose(pos, body.position, body.rotation);
         if (pos == nullptr)
             return false;
     }
@@ -698,35 +748,12 @@ bool Ombrix::parse_bodies(char*& pos) {
 // "6df ": the older Skywand layout with eight button bits that also carry the
 // joystick's directions.
 bool Ombrix::parse_skywands_old(char*& pos, int& line_count) {
-    int n = 0;
-    pos = string_get_i(pos, n);
-    if (pos == nullptr || !count_in_range(n))
-        return false;
-    line_count = n;
-    if (n != num_skywand) {
-        skywands.resize(static_cast<std::size_t>(n));
-        num_skywand = n;
-    }
-    for (int i = 0; i < n; ++i) {
-        int head[2] = {0, 0}; // id, button bits
-        float quality = 0.0f;
-        pos = string_get_block(pos, "ifi", head, &quality);
-        if (pos == nullptr || head[0] != i)
-            return false;
-        ombrix_skywand_type& skywand = skywands[static_cast<std::size_t>(i)];
-        skywand.id = i;
-        skywand.quality = quality;
-        skywand.num_button = 8;
-        skywand.num_joystick = 2;
-        set_button_bits(skywand, head[1]);
-        pos = string_get_block(pos, formats_position, nullptr, skywand.position);
-        if (pos == nullptr)
-            return false;
-        pos = string_get_block(pos, formats_rotation, nullptr, skywand.rotation);
-        if (pos == nullptr)
-            return false;
-    }
-    return true;
+    return parse_button_records(pos, skywands, num_skywand, line_count,
+                                [](ombrix_skywand_type& skywand, int bits) {
+                                    skywand.num_button = 8;
+                                    skywand.num_joystick = 2;
+                                    set_button_bits(skywand, bits);
+                                });
 }
 
 // "6df2 ": the newer Skywand layout: a total, the records on this line, and a
@@ -736,13 +763,10 @@ bool Ombrix::parse_skywands_new(char*& pos) {
     constexpr int max_joysticks = 8;
 
     int total = 0;
-    pos = string_get_i(pos, total);
-    if (pos == nullptr || !count_in_range(total))
+    pos = string_get_count(pos, total);
+    if (pos == nullptr)
         return false;
-    if (total != num_skywand) {
-        skywands.resize(static_cast<std::size_t>(total));
-        num_skywand = total;
-    }
+    resize_to_count(skywands, num_skywand, total);
     int n = 0;
     pos = string_get_i(pos, n);
     if (pos == nullptr || n < 0 || n > total)
@@ -762,10 +786,7 @@ bool Ombrix::parse_skywands_new(char*& pos) {
             return false;
         skywand.num_button = buttons;
         skywand.num_joystick = joysticks;
-        pos = string_get_block(pos, formats_position, nullptr, skywand.position);
-        if (pos == nullptr)
-            return false;
-        pos = string_get_block(pos, formats_rotation, nullptr, skywand.rotation);
+        pos = string_get_pose(pos, skywand.position, skywand.rotation);
         if (pos == nullptr)
             return false;
 
@@ -789,34 +810,11 @@ bool Ombrix::parse_skywands_new(char*& pos) {
 
 // "6dmt ": measurement tools, one button each.
 bool Ombrix::parse_meatools(char*& pos, int& line_count) {
-    int n = 0;
-    pos = string_get_i(pos, n);
-    if (pos == nullptr || !count_in_range(n))
-        return false;
-    line_count = n;
-    if (n != num_meatool) {
-        meatools.resize(static_cast<std::size_t>(n));
-        num_meatool = n;
-    }
-    for (int i = 0; i < n; ++i) {
-        int head[2] = {0, 0}; // id, button bits
-        float quality = 0.0f;
-        pos = string_get_block(pos, "ifi", head, &quality);
-        if (pos == nullptr || head[0] != i)
-            return false;
-        ombrix_meatool_type& tool = meatools[static_cast<std::size_t>(i)];
-        tool.id = i;
-        tool.quality = quality;
-        tool.num_button = 1;
-        tool.button[0] = head[1] & 1;
-        pos = string_get_block(pos, formats_position, nullptr, tool.position);
-        if (pos == nullptr)
-            return false;
-        pos = string_get_block(pos, formats_rotation, nullptr, tool.rotation);
-        if (pos == nullptr)
-            return false;
-    }
-    return true;
+    return parse_button_records(pos, meatools, num_meatool, line_count,
+                                [](ombrix_meatool_type& tool, int bits) {
+                                    tool.num_button = 1;
+                                    tool.button[0] = bits & 1;
+                                });
 }
 
 // "gl ": hands stored by id, each with up to five fingers of three blocks.
@@ -825,8 +823,8 @@ bool Ombrix::parse_hands(char*& pos) {
     untrack_written(hands, hands_written);
 
     int n = 0;
-    pos = string_get_i(pos, n);
-    if (pos == nullptr || !count_in_range(n))
+    pos = string_get_count(pos, n);
+    if (pos == nullptr)
         return false;
     for (int i = 0; i < n; ++i) {
         int head[3] = {0, 0, 0}; // id, side, finger count
@@ -835,13 +833,7 @@ bool Ombrix::parse_hands(char*& pos) {
         if (pos == nullptr || !id_in_range(head[0]))
             return false;
         const int id = head[0];
-        if (id >= num_hand) {
-            grow_to(hands, id + 1);
-            untrack(hands, num_hand, id + 1);
-            num_hand = id + 1;
-        }
-        hands_written.push_back(id);
-        ombrix_hand_type& hand = hands[static_cast<std::size_t>(id)];
+        ombrix_hand_type& hand = record_for_id(hands, num_hand, hands_written, id);
         hand.id = id;
         hand.handedness = head[1];
         hand.quality = quality;
@@ -849,18 +841,12 @@ bool Ombrix::parse_hands(char*& pos) {
         if (fingers > max_fingers)
             return false;
         hand.num_finger = fingers;
-        pos = string_get_block(pos, formats_position, nullptr, hand.position);
-        if (pos == nullptr)
-            return false;
-        pos = string_get_block(pos, formats_rotation, nullptr, hand.rotation);
+        pos = string_get_pose(pos, hand.position, hand.rotation);
         if (pos == nullptr)
             return false;
         for (int f = 0; f < fingers; ++f) {
             ombrix_finger_type& finger = hand.finger[f];
-            pos = string_get_block(pos, formats_position, nullptr, finger.position);
-            if (pos == nullptr)
-                return false;
-            pos = string_get_block(pos, formats_rotation, nullptr, finger.rotation);
+            pos = string_get_pose(pos, finger.position, finger.rotation);
             if (pos == nullptr)
                 return false;
             // The six values arrive interleaved: radius, length, angle, length, angle, length.
@@ -892,7 +878,7 @@ bool Ombrix::parse_markers(char*& pos) {
         pos = string_get_block(pos, "if", &marker.id, &marker.quality);
         if (pos == nullptr)
             return false;
-        pos = string_get_block(pos, formats_position, nullptr, marker.position);
+        pos = string_get_block(pos, "fff", nullptr, marker.position);
         if (pos == nullptr)
             return false;
     }
