@@ -108,9 +108,12 @@ bool OptionParser::parse(const std::vector<std::string>& args, SimOptions& optio
             }
         } else if (name == "--rate") {
             double rate = 0;
-            if (!parseDecimal(*value, rate) || rate > SimOptions::max_rate) {
-                error = "--rate needs frames per second from 0 (as fast as possible) to 100000, "
-                        "not \"" +
+            // A positive rate below the least one would put the frames so far apart that
+            // their send times no longer fit the schedule's nanosecond counter.
+            if (!parseDecimal(*value, rate) || rate > SimOptions::max_rate ||
+                (rate > 0 && rate < SimOptions::min_rate)) {
+                error = "--rate needs frames per second from 0.001 to 100000, or 0 (as fast as "
+                        "possible), not \"" +
                         *value + "\"";
                 return false;
             }
@@ -230,7 +233,7 @@ own phase and losing tracking for one second in every ten.
 Destination and pace:
   --host HOST          destination host name or IPv4 address (default 127.0.0.1)
   --port PORT          destination UDP port (default 5000)
-  --rate HZ            frames per second, decimals allowed, up to 100000 (default 60);
+  --rate HZ            frames per second, decimals allowed, 0.001 to 100000 (default 60);
                        0 sends as fast as possible
   --frames N           stop after N frames
   --duration SECONDS   stop after this many seconds, decimals allowed

@@ -24,6 +24,38 @@ int hexValue(char c) {
     return -1;
 }
 
+enum class LineRead { line, end, too_long };
+
+// Reads one line as std::getline does (the line feed taken, not stored), but gives up once the
+// line holds more than `limit` characters, so that a file without line ends (or a device such
+// as /dev/zero) cannot make the line grow without bound.
+LineRead readLine(std::istream& in, std::string& line, std::size_t limit) {
+    line.clear();
+    char chunk[4096];
+    for (;;) {
+        in.getline(chunk, sizeof chunk);
+        const auto taken = static_cast<std::size_t>(in.gcount());
+        if (in.fail() && !in.eof() && !in.bad() && taken == sizeof chunk - 1) {
+            // The chunk filled up before the line ended.
+            line.append(chunk, taken);
+            if (line.size() > limit) {
+                return LineRead::too_long;
+            }
+            in.clear();
+            continue;
+        }
+        if (in.eof()) {
+            line.append(chunk, taken);
+            return line.empty() && taken == 0 ? LineRead::end : LineRead::line;
+        }
+        if (in.fail()) {
+            return LineRead::end; // a read error; the caller looks at bad()
+        }
+        line.append(chunk, taken - 1); // the line feed counts in gcount()
+        return line.size() > limit ? LineRead::too_long : LineRead::line;
+    }
+}
+
 } // namespace
 
 bool ReplayReader::open(const std::string& path) {
@@ -180,8 +212,17 @@ ReplayReader::Result ReplayReader::next(ReplayFrame& frame) {
     frame.line = 0;
     bool in_block = false;
     std::string line;
-    while (std::getline(*in, line)) {
+    for (;;) {
+        const LineRead read = readLine(*in, line, max_line_length);
+        if (read == LineRead::end) {
+            break;
+        }
         ++line_number;
+        if (read == LineRead::too_long) {
+            return formatError("a line longer than " + std::to_string(max_line_length) +
+                               " characters (a frame holds at most " +
+                               std::to_string(max_datagram) + " bytes)");
+        }
         if (!line.empty() && line.back() == '\r') {
             line.pop_back(); // a file saved with CR LF line ends
         }

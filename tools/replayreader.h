@@ -29,6 +29,9 @@ public:
 
     // The largest payload of one IPv4 UDP datagram; a longer frame could never be sent.
     static constexpr std::size_t max_datagram = 65507;
+    // The longest line a file may have: a frame of max_datagram bytes, each written as a
+    // four-character \xHH escape, with a joining backslash and a CR before the line feed.
+    static constexpr std::size_t max_line_length = 4 * max_datagram + 2;
     // The longest "@delay" accepted, one day, so that no schedule can overflow.
     static constexpr double max_delay_ms = 86400000.0;
 

@@ -41,6 +41,7 @@ struct SimOptions {
 
     static constexpr unsigned short default_command_port = 50105;
     static constexpr double max_rate = 100000.0;
+    static constexpr double min_rate = 0.001; // one frame in about 17 minutes
 };
 
 #endif // SIMOPTIONS_H
