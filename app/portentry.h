@@ -34,6 +34,7 @@ inline constexpr int maxDialogPort = 65534;
 //   - the dialog was not accepted;
 //   - the entry is not a base-10 number as QString::toInt reads it (empty text and letters too);
 //   - the number lies outside minDialogPort..maxDialogPort;
+//   - the entry holds a NUL character (it would end the stored text early);
 //   - the entry is byte for byte the current port text;
 //   - the entry is longer than maxPortTextLength characters. Such an entry can still be a valid
 //     number (a port with hundreds of leading zeros), but it does not fit into the port text

@@ -49,6 +49,39 @@ void TestPortEntry::decision_data() {
         << QByteArray("5000") << QString::fromUtf16(u"\u0665\u0660\u0660\u0661") << true << false
         << none;
 
+    // Odd entries: only ASCII white space around the digits is allowed, and the number must fit
+    // 32 bits without wrapping into the range.
+    QTest::newRow("trailing white space kept as typed")
+        << QByteArray("5000") << "6000 " << true << true << QByteArray("6000 ");
+    QTest::newRow("tab and line feed kept as typed") << QByteArray("5000") << "\t6000\n"
+                                                     << true << true << QByteArray("\t6000\n");
+    QTest::newRow("no-break space")
+        << QByteArray("5000") << QString::fromUtf16(u"\u00a06000") << true << false << none;
+    QTest::newRow("ideographic space")
+        << QByteArray("5000") << QString::fromUtf16(u"\u30006000") << true << false << none;
+    QTest::newRow("zero-width space")
+        << QByteArray("5000") << QString::fromUtf16(u"6000\u200b") << true << false << none;
+    QTest::newRow("fullwidth digits")
+        << QByteArray("5000") << QString::fromUtf16(u"\uff16\uff10\uff10\uff10") << true << false
+        << none;
+    QTest::newRow("superscript digit")
+        << QByteArray("5000") << QString::fromUtf16(u"6\u00b2") << true << false << none;
+    QTest::newRow("sign alone") << QByteArray("5000") << "+" << true << false << none;
+    QTest::newRow("minus zero") << QByteArray("5000") << "-0" << true << false << none;
+    QTest::newRow("wraps to 5000 in 32 bits")
+        << QByteArray("5000") << "4294972296" << true << false << none;
+    QTest::newRow("just beyond 31 bits")
+        << QByteArray("5000") << "2147483648" << true << false << none;
+    QTest::newRow("decimal point") << QByteArray("5000") << "6000.0" << true << false << none;
+    QTest::newRow("exponent") << QByteArray("5000") << "6e3" << true << false << none;
+    QTest::newRow("blank inside") << QByteArray("5000") << "6 000" << true << false << none;
+    // Regression: toInt reads the digits before a NUL, so this passed as port 60 and was stored
+    // as "60", not as typed.
+    QTest::newRow("NUL inside") << QByteArray("5000") << QString::fromUtf16(u"60\u00000000", 7)
+                                << true << false << none;
+    QTest::newRow("NUL after a valid port")
+        << QByteArray("5000") << QString::fromUtf16(u"6000\u0000", 5) << true << false << none;
+
     // Stored as typed, not re-formatted from the number: the texts differ, so reception restarts.
     QTest::newRow("leading zero against plain number")
         << QByteArray("5000") << "05000" << true << true << QByteArray("05000");
