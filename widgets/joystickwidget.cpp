@@ -45,6 +45,29 @@ int JoystickWidget::knobOffset(double value, int half) {
     return static_cast<int>(offset); // truncates towards zero
 }
 
+JoystickWidget::Knob JoystickWidget::knob() const {
+    const int side = qMin(width(), height()) - 50;
+    // The knob is the square shrunk by knobInset on every side (16 or 17 pixels wide) and
+    // moved by the stick values; a value of ±1 puts its centre on the circle. Vertical
+    // values count upwards, widget pixels downwards.
+    const int knobInset = (side - 16) / 2;
+    const int half = side / 2;
+    const int dx = knobOffset(flValueH, half);
+    const int dy = knobOffset(flValueV, half);
+
+    Knob result;
+    result.rect = QRect(QPoint(15 + knobInset + dx, 15 + knobInset - dy),
+                        QPoint(side + 14 - knobInset + dx, side + 14 - knobInset - dy));
+    // Black at rest, red when deflected (even by less than a pixel), thick red when pressed.
+    const bool atRest = flValueH == 0.0 && flValueV == 0.0;
+    result.outline = atRest ? QColor(Qt::black) : QColor(Qt::red);
+    if (joystickPressed) {
+        result.outline = Qt::red;
+        result.outlineWidth = 7;
+    }
+    return result;
+}
+
 void JoystickWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -65,24 +88,10 @@ void JoystickWidget::paintEvent(QPaintEvent*) {
     painter.drawLine(middle, 5, middle, side + 25);
     painter.drawLine(5, middle, side + 25, middle);
 
-    // The knob is the square shrunk by knobInset on every side (16 or 17 pixels wide) and
-    // moved by the stick values; a value of ±1 puts its centre on the circle. Vertical
-    // values count upwards, widget pixels downwards.
-    const int knobInset = (side - 16) / 2;
-    const int half = side / 2;
-    const int dx = knobOffset(flValueH, half);
-    const int dy = knobOffset(flValueV, half);
-    const QRect knob(QPoint(15 + knobInset + dx, 15 + knobInset - dy),
-                     QPoint(side + 14 - knobInset + dx, side + 14 - knobInset - dy));
-
-    // Black at rest, red when deflected (even by less than a pixel), thick red when pressed.
-    const bool atRest = flValueH == 0.0 && flValueV == 0.0;
-    pen.setColor(atRest ? Qt::black : Qt::red);
-    pen.setWidth(2);
-    if (joystickPressed) {
-        pen.setColor(Qt::red);
-        pen.setWidth(7);
-    }
+    // The knob on top of the cross-hair, with the same pen changed and the white brush.
+    const Knob shown = knob();
+    pen.setColor(shown.outline);
+    pen.setWidth(shown.outlineWidth);
     painter.setPen(pen);
-    painter.drawEllipse(knob);
+    painter.drawEllipse(shown.rect);
 }

@@ -4,6 +4,8 @@
 #ifndef JOYSTICKWIDGET_H
 #define JOYSTICKWIDGET_H
 
+#include <QColor>
+#include <QRect>
 #include <QWidget>
 
 class JoystickWidget : public QWidget {
@@ -31,6 +33,21 @@ public:
     // NaN displaces nothing.
     static int knobOffset(double value, int half);
     static constexpr int maxKnobOffset = 1 << 20;
+
+    // Everything the knob's pixels depend on: two equal knobs paint the same pixels.
+    struct Knob {
+        QRect rect; // inclusive corners
+        QColor outline;
+        int outlineWidth = 2;
+
+        bool operator==(const Knob& other) const {
+            return rect == other.rect && outline == other.outline &&
+                   outlineWidth == other.outlineWidth;
+        }
+        bool operator!=(const Knob& other) const { return !(*this == other); }
+    };
+    // The knob for the current values at the current size.
+    Knob knob() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,0 +1,99 @@
+#include "displayprobe.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QWidget>
+
+#include <algorithm>
+
+namespace {
+
+const char* const labelNames[] = {"lbl_btn1", "lbl_btn2", "lbl_btn3", "lbl_btn4",
+                                  "lbl_btn5", "lbl_joyV", "lbl_joyH", "statusLabel"};
+
+} // namespace
+
+DisplayProbe::DisplayProbe(int& argc, char** argv) : QApplication(argc, argv) {}
+
+void DisplayProbe::watch(QWidget* watched, const FrameStream* frames) {
+    window = watched;
+    stream = frames;
+    indicator = window->findChild<JoystickWidget*>();
+    labels.clear();
+    for (const char* name : labelNames)
+        labels << window->findChild<QLabel*>(QLatin1String(name));
+    shownNs.assign(static_cast<size_t>(stream->frameCount()), 0);
+    screenKnown = false;
+}
+
+bool DisplayProbe::notify(QObject* receiver, QEvent* event) {
+    if (!window || receiver != window)
+        return QApplication::notify(receiver, event);
+    const QEvent::Type type = event->type();
+    const bool result = QApplication::notify(receiver, event);
+    if (type == QEvent::MetaCall) {
+        ++handled;
+        afterNotification();
+    } else if (type == QEvent::UpdateRequest) {
+        ++flushes;
+        afterRepaint();
+    }
+    return result;
+}
+
+bool DisplayProbe::VisibleState::operator==(const VisibleState& other) const {
+    return knob == other.knob && texts == other.texts && styles == other.styles &&
+           hidden == other.hidden && status == other.status;
+}
+
+DisplayProbe::VisibleState DisplayProbe::visibleState() const {
+    VisibleState state;
+    state.knob = indicator->knob();
+    for (size_t i = 0; i < state.texts.size(); ++i) {
+        const QLabel* label = labels[static_cast<int>(i)];
+        state.texts[i] = label->text();
+        state.styles[i] = label->styleSheet();
+        state.hidden[i] = label->isHidden();
+    }
+    state.status = labels[7]->text();
+    return state;
+}
+
+void DisplayProbe::afterNotification() {
+    const FrameStream::Joystick values{static_cast<float>(indicator->valueH()),
+                                       static_cast<float>(indicator->valueV())};
+    const int frame = stream->newestFrameWith(values, std::max(newestHandled, 0));
+    if (frame > newestHandled) {
+        newestHandled = frame;
+        ++framesSeen;
+    }
+    if (newestHandled <= newestShown)
+        return;
+    if (screenKnown && visibleState() == screen) {
+        // Nothing the frame changed is visible: the screen shows it already.
+        newestShown = newestHandled;
+        shownNs[static_cast<size_t>(newestShown)] = FrameStream::nowNs();
+    }
+}
+
+void DisplayProbe::afterRepaint() {
+    const std::int64_t now = FrameStream::nowNs();
+    screen = visibleState();
+    screenKnown = true;
+    if (newestHandled > newestShown) {
+        newestShown = newestHandled;
+        shownNs[static_cast<size_t>(newestShown)] = now;
+    }
+}
+
+std::vector<std::int64_t> DisplayProbe::shownTimes() const {
+    std::vector<std::int64_t> times = shownNs;
+    std::int64_t next = 0;
+    for (size_t i = times.size(); i-- > 0;) {
+        if (times[i] != 0)
+            next = times[i];
+        else
+            times[i] = next;
+    }
+    return times;
+}
