@@ -130,7 +130,7 @@ int Monitor::run(const std::atomic<bool>& stop) {
             break;
         }
         receiveOnce(stop);
-        if (options.frames && stats->read() >= *options.frames) {
+        if (options.frames && stats->received() >= *options.frames) {
             finished = true;
         }
         if (options.view == MonitorOptions::View::summary && seconds() >= next_refresh_s) {

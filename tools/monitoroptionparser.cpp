@@ -138,7 +138,8 @@ what exactly the controller sends.
   --record FILE        write every datagram read to FILE as a replay file, with @delay
                        lines from the arrival times, so that "ombrix-sim --replay FILE"
                        sends the same stream again; an existing FILE is replaced
-  --frames N           stop after N datagrams were read (parsed or not)
+  --frames N           stop after N frames arrived (unparsable and dropped ones
+                       included)
   --duration SECONDS   stop after this many seconds, decimals allowed
   -h, --help           show this help and exit
   --version            show the version and exit

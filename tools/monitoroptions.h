@@ -16,7 +16,7 @@ struct MonitorOptions {
     int skywand = 1; // --skywand: one-based device number, as the tester's selector counts
 
     std::string record_file;             // empty: no recording
-    std::optional<std::uint64_t> frames; // stop after this many datagrams were read
+    std::optional<std::uint64_t> frames; // stop after this many datagrams arrived
     std::optional<double> duration;      // stop after this many seconds
 
     bool help = false;

@@ -101,15 +101,15 @@ struct Figures {
 
 Figures finalFigures(const std::string& text) {
     static const std::regex pattern(
-        R"(ombrix-monitor: (\d+) frames received in ([\d.]+) s \(([\d.]+) frames/s, longest gap )"
-        R"([\d.]+ ms\), (\d+) lost, (\d+) dropped, (\d+) restarts; errors: (\d+) time-out, )"
-        R"((\d+) receive, (\d+) parse)");
+        R"(ombrix-monitor: (\d+) frames? received in ([\d.]+) s(?: \(([\d.]+) frames/s, )"
+        R"(longest gap [\d.]+ ms\))?, (\d+) lost, (\d+) dropped, (\d+) restarts; errors: )"
+        R"((\d+) time-out, (\d+) receive, (\d+) parse)");
     std::smatch match;
     Figures figures;
     if (std::regex_search(text, match, pattern)) {
         figures.received = std::stol(match[1]);
         figures.seconds = std::stod(match[2]);
-        figures.rate = std::stod(match[3]);
+        figures.rate = match[3].matched ? std::stod(match[3]) : 0.0;
         figures.lost = std::stol(match[4]);
         figures.dropped = std::stol(match[5]);
         figures.restarts = std::stol(match[6]);
@@ -129,6 +129,49 @@ std::vector<std::string> lines(const std::string& text) {
     return result;
 }
 
+// What one monitor run printed, and the figures of its final summary.
+struct MonitorResult {
+    int status = -1;
+    std::string output;
+    std::string errors;
+    Figures figures;
+};
+
+// Runs the monitor with args while ombrix-sim replays the file into it; args must make the
+// monitor stop by itself.
+MonitorResult monitorReplay(const std::vector<std::string>& args, const std::string& replay) {
+    MonitorRun run(args);
+    MonitorResult result;
+    if (!run.bound) {
+        ADD_FAILURE() << "the monitor did not start: " << run.monitor.errors();
+        return result;
+    }
+    EXPECT_EQ(run.replay(replay), 0);
+    result.status = run.monitor.wait(25000);
+    result.output = run.monitor.output();
+    result.errors = run.monitor.errors();
+    result.figures = finalFigures(result.output + result.errors);
+    return result;
+}
+
+// As monitorReplay, for checks that need every datagram: the client skips datagrams that wait
+// behind a newer one, which happens when a busy machine holds the monitor up for longer than
+// the gap between two frames. Such a run is repeated, up to three times in all.
+MonitorResult monitorReplayWithoutDrops(const std::vector<std::string>& args,
+                                        const std::string& replay) {
+    MonitorResult result;
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        result = monitorReplay(args, replay);
+        if (result.figures.dropped == 0) {
+            break;
+        }
+        std::cout << "[ busy     ] the monitor dropped " << result.figures.dropped
+                  << " datagrams in run " << attempt << "\n";
+    }
+    EXPECT_EQ(result.figures.dropped, 0) << result.output << result.errors;
+    return result;
+}
+
 std::string simpleFrame(std::uint32_t counter) {
     return "fr " + std::to_string(counter) + "\r\nts " + std::to_string(counter * 0.005) +
            "\r\n6df2 1 1 [0 1.000 2 2][1 2 3][1 0 0 0 1 0 0 0 1][1 0.5 -0.5]\r\n";
@@ -137,13 +180,12 @@ std::string simpleFrame(std::uint32_t counter) {
 TEST(MonitorProgram, RateAndLossMatchWhatTheSimulatorSent) {
     {
         // The generated scene at 200 Hz: every frame arrives, none is lost.
-        MonitorRun run({});
+        MonitorRun run({"--frames", "300", "--duration", "20"});
         ASSERT_TRUE(run.bound) << run.monitor.errors();
         ChildProcess sim(sim_program, {"--port", std::to_string(run.port), "--rate", "200",
                                        "--frames", "300", "--all-kinds"});
-        ASSERT_EQ(sim.wait(20000), 0) << sim.errors();
-        run.monitor.signal(SIGINT); // Ctrl+C ends the run with its summary
-        ASSERT_EQ(run.monitor.wait(), 0) << run.monitor.errors();
+        ASSERT_EQ(run.monitor.wait(25000), 0) << run.monitor.errors();
+        ASSERT_EQ(sim.wait(), 0) << sim.errors();
         const Figures figures = finalFigures(run.monitor.output());
         EXPECT_EQ(figures.received, 300) << run.monitor.output();
         EXPECT_EQ(figures.lost, 0);
@@ -167,12 +209,12 @@ TEST(MonitorProgram, RateAndLossMatchWhatTheSimulatorSent) {
         }
         TempFile replay;
         writeReplay(replay, datagrams, 4.0);
-        MonitorRun run({"--frames", std::to_string(datagrams.size()), "--duration", "20"});
-        ASSERT_TRUE(run.bound) << run.monitor.errors();
-        ASSERT_EQ(run.replay(replay.path), 0);
-        ASSERT_EQ(run.monitor.wait(25000), 0) << run.monitor.errors();
-        const Figures figures = finalFigures(run.monitor.output());
-        EXPECT_EQ(figures.received, 45) << run.monitor.output();
+        // Dropped datagrams are no loss: the figures hold whether the monitor kept up or not.
+        const MonitorResult result = monitorReplay(
+            {"--frames", std::to_string(datagrams.size()), "--duration", "20"}, replay.path);
+        ASSERT_EQ(result.status, 0) << result.errors;
+        const Figures& figures = result.figures;
+        EXPECT_EQ(figures.received, 45) << result.output;
         EXPECT_EQ(figures.lost, 5);
         EXPECT_EQ(figures.restarts, 1);
         std::cout << "[ figures  ] 45 frames sent at 250 Hz: monitor counted " << figures.received
@@ -202,14 +244,13 @@ std::vector<double> numbers(const JsonValue& array) {
 TEST(MonitorProgram, JsonLinesParseAndHoldEveryRecord) {
     const std::string unparsable = "fr 78\r\nts \"quoted\\ \x01\xff\r\n6df2 x\r\n";
     TempFile replay;
-    writeReplay(replay, {every_kind_frame, unparsable}, 5.0);
-    MonitorRun run({"--json", "--frames", "2", "--duration", "20"});
-    ASSERT_TRUE(run.bound) << run.monitor.errors();
-    ASSERT_EQ(run.replay(replay.path), 0);
-    ASSERT_EQ(run.monitor.wait(25000), 0) << run.monitor.errors();
+    writeReplay(replay, {every_kind_frame, unparsable}, 20.0);
+    const MonitorResult result =
+        monitorReplayWithoutDrops({"--json", "--frames", "2", "--duration", "20"}, replay.path);
+    ASSERT_EQ(result.status, 0) << result.errors;
 
-    const std::vector<std::string> output = lines(run.monitor.output());
-    ASSERT_EQ(output.size(), 2u) << run.monitor.output();
+    const std::vector<std::string> output = lines(result.output);
+    ASSERT_EQ(output.size(), 2u) << result.output;
     std::string error;
     const std::optional<JsonValue> frame = JsonValue::parse(output[0], error);
     ASSERT_TRUE(frame) << error << "\n" << output[0];
@@ -260,7 +301,7 @@ TEST(MonitorProgram, JsonLinesParseAndHoldEveryRecord) {
 
     // An independent reader that refuses NaN and the like agrees that every line is JSON.
     TempFile json_lines;
-    std::ofstream(json_lines.path) << run.monitor.output();
+    std::ofstream(json_lines.path) << result.output;
     ChildProcess check("/usr/bin/python3", {"-c",
                                             "import json,sys\n"
                                             "def refuse(c): raise ValueError(c)\n"
@@ -284,16 +325,16 @@ TEST(MonitorProgram, RecordReplayRecordRoundTripsByteForByte) {
         "fr 7\r\n" + std::string(60000, 'z'), // far beyond the tester's 19998 bytes
         simpleFrame(8)};
     TempFile original, first, second;
-    writeReplay(original, sent, 5.0);
+    writeReplay(original, sent, 20.0);
     const std::string count = std::to_string(sent.size());
     for (const TempFile* target : {&first, &second}) {
-        MonitorRun run({"--record", target->path, "--frames", count, "--duration", "20"});
-        ASSERT_TRUE(run.bound) << run.monitor.errors();
-        ASSERT_EQ(run.replay(target == &first ? original.path : first.path), 0);
-        ASSERT_EQ(run.monitor.wait(25000), 0) << run.monitor.errors();
-        EXPECT_NE(run.monitor.output().find(count + " frames recorded to " + target->path),
+        const MonitorResult result = monitorReplayWithoutDrops(
+            {"--record", target->path, "--frames", count, "--duration", "20"},
+            target == &first ? original.path : first.path);
+        ASSERT_EQ(result.status, 0) << result.errors;
+        EXPECT_NE(result.output.find(count + " frames recorded to " + target->path),
                   std::string::npos)
-            << run.monitor.output();
+            << result.output;
     }
     EXPECT_EQ(readReplay(first.path), sent);
     EXPECT_EQ(readReplay(second.path), sent);
@@ -329,6 +370,17 @@ TEST(MonitorProgram, TakenPortIsReportedInPlainWords) {
     EXPECT_EQ(monitor.output(), "");
 }
 
+TEST(MonitorProgram, CtrlCAndTermEndTheRunWithTheSummary) {
+    for (const int stop_signal : {SIGINT, SIGTERM}) {
+        MonitorRun run({});
+        ASSERT_TRUE(run.bound) << run.monitor.errors();
+        run.monitor.signal(stop_signal);
+        EXPECT_EQ(run.monitor.wait(), 0) << stop_signal;
+        EXPECT_EQ(finalFigures(run.monitor.output()).received, 0) << run.monitor.output();
+        EXPECT_EQ(run.monitor.errors().find("error"), std::string::npos) << run.monitor.errors();
+    }
+}
+
 TEST(MonitorProgram, BadArgumentsExitWithStatus2AndAMessage) {
     const std::vector<std::vector<std::string>> cases = {
         {"--bogus"},          {"extra"},           {"--port", "65536"},
@@ -356,35 +408,31 @@ TEST(MonitorProgram, SkywandAndRawViewsShowEachFrame) {
         "[1 -1 16][0 0 0][0 0 0 0 0 0 0 0 0]\r\n",
         "fr x\r\n"};
     TempFile replay;
-    writeReplay(replay, sent, 5.0);
-    {
-        MonitorRun run({"--skywand", "2", "--frames", "3", "--duration", "20"});
-        ASSERT_TRUE(run.bound) << run.monitor.errors();
-        ASSERT_EQ(run.replay(replay.path), 0);
-        ASSERT_EQ(run.monitor.wait(25000), 0) << run.monitor.errors();
-        const std::vector<std::string> expected = {
-            "frame 1  ts 0.005  S2  not in this frame (1 Skywand)",
-            "frame 2  ts 0.500  S2  quality -1.000 (not tracked)  buttons 0 0 0 0 1 0 0 0  "
-            "joystick 0.000 -1.000",
-            "parse error (6 bytes; --raw shows them)"};
-        EXPECT_EQ(lines(run.monitor.output()), expected);
-        // The summary goes to the error output, out of the way of the frame lines.
-        EXPECT_EQ(finalFigures(run.monitor.errors()).received, 3) << run.monitor.errors();
-    }
-    {
-        MonitorRun run({"--raw", "--frames", "3", "--duration", "20"});
-        ASSERT_TRUE(run.bound) << run.monitor.errors();
-        ASSERT_EQ(run.replay(replay.path), 0);
-        ASSERT_EQ(run.monitor.wait(25000), 0) << run.monitor.errors();
-        const std::string output = run.monitor.output();
-        EXPECT_NE(output.find(" bytes, frame 1\nfr 1\\r\nts 0.005000\\r\n"), std::string::npos)
-            << output;
-        EXPECT_NE(output.find(" 6 bytes, parse error\nfr x\\r\n\n"), std::string::npos) << output;
-        // The raw view is itself a replay file that gives back the datagrams.
-        TempFile raw;
-        std::ofstream(raw.path, std::ios::binary) << output;
-        EXPECT_EQ(readReplay(raw.path), sent);
-    }
+    writeReplay(replay, sent, 20.0);
+
+    const MonitorResult skywand = monitorReplayWithoutDrops(
+        {"--skywand", "2", "--frames", "3", "--duration", "20"}, replay.path);
+    ASSERT_EQ(skywand.status, 0) << skywand.errors;
+    const std::vector<std::string> expected = {
+        "frame 1  ts 0.005  S2  not in this frame (1 Skywand)",
+        "frame 2  ts 0.500  S2  quality -1.000 (not tracked)  buttons 0 0 0 0 1 0 0 0  "
+        "joystick 0.000 -1.000",
+        "parse error (6 bytes; --raw shows them)"};
+    EXPECT_EQ(lines(skywand.output), expected);
+    // The summary goes to the error output, out of the way of the frame lines.
+    EXPECT_EQ(finalFigures(skywand.errors).received, 3) << skywand.errors;
+
+    const MonitorResult raw =
+        monitorReplayWithoutDrops({"--raw", "--frames", "3", "--duration", "20"}, replay.path);
+    ASSERT_EQ(raw.status, 0) << raw.errors;
+    EXPECT_NE(raw.output.find(" bytes, frame 1\nfr 1\\r\nts 0.005000\\r\n"), std::string::npos)
+        << raw.output;
+    EXPECT_NE(raw.output.find(" 6 bytes, parse error\nfr x\\r\n\n"), std::string::npos)
+        << raw.output;
+    // The raw view is itself a replay file that gives back the datagrams.
+    TempFile raw_file;
+    std::ofstream(raw_file.path, std::ios::binary) << raw.output;
+    EXPECT_EQ(readReplay(raw_file.path), sent);
 }
 
 } // namespace
