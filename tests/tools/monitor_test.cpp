@@ -11,11 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <regex>
 #include <sstream>
 #include <unistd.h>
 
@@ -99,24 +99,45 @@ struct Figures {
     double seconds = -1, rate = -1;
 };
 
-Figures finalFigures(const std::string& text) {
-    static const std::regex pattern(
-        R"(ombrix-monitor: (\d+) frames? received in ([\d.]+) s(?: \(([\d.]+) frames/s, )"
-        R"(longest gap [\d.]+ ms\))?, (\d+) lost, (\d+) dropped, (\d+) restarts; errors: )"
-        R"((\d+) time-out, (\d+) receive, (\d+) parse)");
-    std::smatch match;
-    Figures figures;
-    if (std::regex_search(text, match, pattern)) {
-        figures.received = std::stol(match[1]);
-        figures.seconds = std::stod(match[2]);
-        figures.rate = match[3].matched ? std::stod(match[3]) : 0.0;
-        figures.lost = std::stol(match[4]);
-        figures.dropped = std::stol(match[5]);
-        figures.restarts = std::stol(match[6]);
-        figures.timeouts = std::stol(match[7]);
-        figures.receive_errors = std::stol(match[8]);
-        figures.parse_errors = std::stol(match[9]);
+// The number that ends right before word in line, e.g. 5 for " lost," in "..., 5 lost, ..."; -1
+// when the word or the number is missing.
+double numberBefore(const std::string& line, const std::string& word) {
+    const std::size_t end = line.find(word);
+    if (end == std::string::npos) {
+        return -1;
     }
+    std::size_t start = end;
+    while (start > 0 &&
+           (std::isdigit(static_cast<unsigned char>(line[start - 1])) || line[start - 1] == '.')) {
+        --start;
+    }
+    return start == end ? -1 : std::stod(line.substr(start, end - start));
+}
+
+Figures finalFigures(const std::string& text) {
+    Figures figures;
+    const std::string prefix = "ombrix-monitor: ";
+    std::string line;
+    std::istringstream in(text);
+    while (std::getline(in, line) &&
+           !(line.rfind(prefix, 0) == 0 && line.find(" received in ") != std::string::npos)) {
+    }
+    if (!in) {
+        return figures;
+    }
+    const auto count = [&line](const std::string& word) {
+        return static_cast<long>(numberBefore(line, word));
+    };
+    figures.received = std::stol(line.substr(prefix.size()));
+    figures.seconds = numberBefore(line, " s");
+    figures.rate =
+        line.find(" frames/s, ") == std::string::npos ? 0.0 : numberBefore(line, " frames/s");
+    figures.lost = count(" lost, ");
+    figures.dropped = count(" dropped, ");
+    figures.restarts = count(" restarts; ");
+    figures.timeouts = count(" time-out, ");
+    figures.receive_errors = count(" receive, ");
+    figures.parse_errors = count(" parse");
     return figures;
 }
 
