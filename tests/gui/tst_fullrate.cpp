@@ -123,9 +123,10 @@ void TestFullRate::guiThreadKeepsUpWithTheReceiver() {
     // even on a loaded machine.
     QVERIFY2(framesInRun > runMs / 5, qPrintable(QString::number(framesInRun)));
     // A backlog that grew with time would be largest at the end; a bounded one stays within a
-    // fraction of a second's frames all along.
-    QVERIFY2(backlogInLastSecond < 250, qPrintable(QString::number(backlogInLastSecond)));
-    QVERIFY2(largestBacklog < 500, qPrintable(QString::number(largestBacklog)));
+    // fraction of a second's frames all along. The limits leave room for a GUI thread that a
+    // loaded machine holds off for a few hundred milliseconds.
+    QVERIFY2(backlogInLastSecond < 400, qPrintable(QString::number(backlogInLastSecond)));
+    QVERIFY2(largestBacklog < 800, qPrintable(QString::number(largestBacklog)));
 
     sender->stop();
     QTRY_COMPARE_WITH_TIMEOUT(handled, emitted.load(), 2 * dataTimeoutMs);
