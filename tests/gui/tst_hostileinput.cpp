@@ -78,8 +78,8 @@ QByteArray paddedFrame(const QByteArray& frame, int size) {
     return padded;
 }
 
-// One of the hostile kinds the flood mixes, chosen by `kind`; longer ones are cut down,
-// shorter ones are damaged at random.
+// A datagram of one of the eight hostile kinds the flood mixes (`kind` 0 to 7); the kinds that
+// damage a frame start from `good`.
 QByteArray hostileDatagram(std::mt19937& random, const QByteArray& good, int kind) {
     switch (kind) {
     case 0:
