@@ -168,11 +168,18 @@ void Skywandtester::setupLayOut() {
 }
 
 void Skywandtester::setStatusLine(qint64 deviceNumber) {
-    // The number goes into its own piece before the port text is appended, so that a "%"
-    // in a port text taken from the file cannot take the number's place.
-    statusLabel->setText(tr(" Version ") + version +
+    // Every good frame sets the status line; it is built anew only when the device or the
+    // port changed, and the label skips a text it already shows (an error text is replaced).
+    if (statusLineText.isNull() || deviceNumber != statusLineDevice || statusLinePort != dataPort) {
+        statusLineDevice = deviceNumber;
+        statusLinePort = dataPort;
+        // The number goes into its own piece before the port text is appended, so that a "%"
+        // in a port text taken from the file cannot take the number's place.
+        statusLineText = tr(" Version ") + version +
                          tr(" - Skywand ID: S%1 - Port: ").arg(deviceNumber) +
-                         QString::fromLatin1(dataPort) + QStringLiteral(" "));
+                         QString::fromLatin1(dataPort) + QStringLiteral(" ");
+    }
+    statusLabel->setText(statusLineText);
 }
 
 void Skywandtester::reportError(const QString& text) {
@@ -280,7 +287,9 @@ void Skywandtester::processingData(const TrackingSnapshot& frame) {
 
     skywandWidget->setFlValueH(record.joystick[0]);
     skywandWidget->setFlValueV(record.joystick[1]);
-    skywandWidget->update();
+    // Repaints what changed: the indicator's knob, when it moved or changed its outline. The
+    // labels repaint themselves when their text or style changes.
+    skywandWidget->updateIndicator();
     skywandWidget->setText(SkywandWidget::horizontalValueIndex, double(record.joystick[0]));
     skywandWidget->setText(SkywandWidget::verticalValueIndex, double(record.joystick[1]));
 }

@@ -9,6 +9,7 @@
 #include "trackingsnapshot.h"
 #include "ui_skywandtester.h"
 
+#include <QByteArray>
 #include <QMainWindow>
 #include <QString>
 
@@ -68,6 +69,10 @@ private:
     QVBoxLayout* panelLayout = nullptr;     // owned by frame_main
     // What the slots read of the client; see TrackingSnapshot.
     TrackingSnapshot tracking;
+    // The status line last built, and the device number and port text it was built from.
+    QString statusLineText;
+    qint64 statusLineDevice = 0;
+    QByteArray statusLinePort;
 };
 
 #endif // SKYWANDTESTER_H

@@ -123,3 +123,7 @@ void SkywandWidget::setFlValueH(double value) {
 void SkywandWidget::setFlValueV(double value) {
     joystickWidget->setFlValueV(value);
 }
+
+void SkywandWidget::updateIndicator() {
+    joystickWidget->updateKnob();
+}

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPen>
 
@@ -14,6 +15,7 @@ JoystickWidget::JoystickWidget(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QCoreApplication::translate("JoystickWidgetClass", "JoystickWidget"));
     QMetaObject::connectSlotsByName(this);
     setMinimumSize(100, 100);
+    requestedKnob = knob();
 }
 
 JoystickWidget::~JoystickWidget() = default;
@@ -68,17 +70,41 @@ JoystickWidget::Knob JoystickWidget::knob() const {
     return result;
 }
 
-void JoystickWidget::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
+QRect JoystickWidget::Knob::area() const {
+    const int reach = outlineWidth / 2 + 2;
+    return rect.adjusted(-reach, -reach, reach, reach);
+}
+
+void JoystickWidget::updateKnob() {
+    const Knob current = knob();
+    if (current == requestedKnob && strayKnobArea.isNull())
+        return;
+    update(requestedKnob.area() | current.area() | strayKnobArea);
+    requestedKnob = current;
+    strayKnobArea = QRect();
+}
+
+namespace {
+
+// The pen of the square, circle and cross-hair; the knob's outline is the same pen with
+// another colour and width.
+QPen framePen() {
+    return QPen(QBrush(Qt::darkGray, Qt::SolidPattern), 2.0, Qt::SolidLine, Qt::SquareCap,
+                Qt::BevelJoin);
+}
+
+// Sets up an antialiased painter with the frame pen and the white brush, which stays for
+// every closed shape: square, circle and knob are all filled.
+void preparePainter(QPainter& painter) {
     painter.setRenderHint(QPainter::Antialiasing);
-
-    QPen pen(QBrush(Qt::darkGray, Qt::SolidPattern), 2.0, Qt::SolidLine, Qt::SquareCap,
-             Qt::BevelJoin);
-    painter.setPen(pen);
-    // The white brush stays for every closed shape: square, circle and knob are all filled.
+    painter.setPen(framePen());
     painter.setBrush(QBrush(Qt::white, Qt::SolidPattern));
+}
 
-    // The picture hangs from (15, 15) and its size follows the smaller widget dimension.
+} // namespace
+
+// The picture hangs from (15, 15) and its size follows the smaller widget dimension.
+void JoystickWidget::paintFrame(QPainter& painter) const {
     const int side = qMin(width(), height()) - 50;
     painter.drawRect(15, 15, side, side);
     painter.drawEllipse(15, 15, side, side);
@@ -87,9 +113,42 @@ void JoystickWidget::paintEvent(QPaintEvent*) {
     const int middle = side / 2 + 15;
     painter.drawLine(middle, 5, middle, side + 25);
     painter.drawLine(5, middle, side + 25, middle);
+}
 
-    // The knob on top of the cross-hair, with the same pen changed and the white brush.
+// Every pixel the frame paints is either fully covered or untouched: the square, its fill and
+// the cross-hair lie on whole pixels, and the circle's antialiased edges fall on the square's
+// opaque white fill or outline. So the image holds opaque pixels where the frame is and
+// transparent ones elsewhere, and copying it gives exactly the pixels that drawing the frame
+// on the widget gives, whatever lies beneath. Its stroked circle is by far the dearest part
+// of a repaint.
+const QImage& JoystickWidget::framePicture() {
+    if (framePictureCache.size() != size()) {
+        framePictureCache = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+        framePictureCache.fill(Qt::transparent);
+        QPainter painter(&framePictureCache);
+        preparePainter(painter);
+        paintFrame(painter);
+    }
+    return framePictureCache;
+}
+
+void JoystickWidget::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    preparePainter(painter);
+
+    // On a scaled screen the copy would be scaled as well; there the frame is drawn.
+    if (devicePixelRatioF() == 1.0) {
+        const QRect area = event->rect();
+        painter.drawImage(area.topLeft(), framePicture(), area);
+    } else {
+        paintFrame(painter);
+    }
+
+    // The knob on top of the cross-hair, with the frame pen changed and the white brush.
     const Knob shown = knob();
+    if (shown != requestedKnob)
+        strayKnobArea |= shown.area();
+    QPen pen = framePen();
     pen.setColor(shown.outline);
     pen.setWidth(shown.outlineWidth);
     painter.setPen(pen);
