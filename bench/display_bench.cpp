@@ -43,6 +43,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <pthread.h>
 #include <sys/resource.h>
@@ -129,6 +130,26 @@ std::int64_t processCpuNs() {
     return ns(usage.ru_utime) + ns(usage.ru_stime);
 }
 
+// Nanoseconds thread `tid` of this process has spent waiting for a CPU while runnable (the
+// second figure of its schedstat); 0 when unknown. Reads without allocating.
+std::int64_t runQueueWaitNs(pid_t tid) {
+    if (tid <= 0)
+        return 0;
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/self/task/%d/schedstat", static_cast<int>(tid));
+    const int fd = ::open(path, O_RDONLY);
+    if (fd < 0)
+        return 0;
+    char text[128];
+    const ssize_t length = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (length <= 0)
+        return 0;
+    text[length] = '\0';
+    long long running = 0, waiting = 0;
+    return std::sscanf(text, "%lld %lld", &running, &waiting) == 2 ? waiting : 0;
+}
+
 // Counters taken by the sending thread at the start and at the end of the measured span.
 struct Reading {
     std::int64_t wallNs = 0;
@@ -136,6 +157,8 @@ struct Reading {
     std::int64_t senderNs = 0;
     std::int64_t guiNs = 0;
     std::int64_t receiverNs = 0;
+    std::int64_t guiWaitNs = 0;
+    std::int64_t receiverWaitNs = 0;
     unsigned long long allocations = 0;
     unsigned long long emitted = 0;
     unsigned long long handled = 0;
@@ -187,10 +210,6 @@ bool screenMatchesRendering(QWidget& window) {
     const QImage onScreen =
         backing.copy(QRect(QPoint(0, 0), window.size())).convertToFormat(QImage::Format_RGB32);
     const QImage rendered = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    if (qEnvironmentVariableIsSet("DISPLAY_BENCH_DUMP")) {
-        onScreen.save("/tmp/h8b/screen.png");
-        rendered.save("/tmp/h8b/rendered.png");
-    }
     return !onScreen.isNull() && onScreen == rendered;
 }
 
@@ -221,7 +240,9 @@ int main(int argc, char** argv) {
     std::atomic<unsigned long long> emitted{0};
     std::atomic<pthread_t> receiverThread{pthread_t{}};
     std::atomic<bool> receiverKnown{false};
+    std::atomic<pid_t> receiverTid{0};
     const pthread_t guiThread = pthread_self();
+    const pid_t guiTid = gettid();
     std::vector<long long> backlog; // emitted less handled, at every send of the measured span
     backlog.reserve(static_cast<size_t>(frames - warmupFrames) + 1);
     Reading start, end;
@@ -237,6 +258,8 @@ int main(int argc, char** argv) {
         r.senderNs = cpuNs(CLOCK_THREAD_CPUTIME_ID);
         r.guiNs = threadCpuNs(guiThread);
         r.receiverNs = receiverKnown ? threadCpuNs(receiverThread.load()) : 0;
+        r.guiWaitNs = runQueueWaitNs(guiTid);
+        r.receiverWaitNs = runQueueWaitNs(receiverTid.load());
         r.allocations = allocation_counter::allocations();
         r.emitted = emitted.load();
         r.handled = app.handledNotifications();
@@ -269,6 +292,7 @@ int main(int argc, char** argv) {
     auto count = [&] {
         if (!receiverKnown.load(std::memory_order_relaxed)) {
             receiverThread = pthread_self();
+            receiverTid = gettid();
             receiverKnown = true;
         }
         ++emitted;
@@ -354,6 +378,23 @@ int main(int argc, char** argv) {
                 "trend %+.3f per second\n",
                 backlogMax, mean(backlog.begin(), middle), mean(middle, backlog.end()), growthPerS);
     std::printf("  allocations    %.2f per frame\n", allocations / measured);
+    std::printf("  waiting        for a CPU while runnable: GUI thread %.1f %% of the time, "
+                "receiver thread %.1f %%\n",
+                100.0 * (end.guiWaitNs - start.guiWaitNs) / 1e9 / wallS,
+                100.0 * (end.receiverWaitNs - start.receiverWaitNs) / 1e9 / wallS);
+    auto durations = [](const std::vector<std::int64_t>& ns) {
+        std::vector<double> us;
+        for (std::int64_t value : ns)
+            us.push_back(value / 1e3);
+        return us;
+    };
+    const std::vector<double> notificationUs = durations(app.notificationDurations());
+    const std::vector<double> repaintUs = durations(app.repaintDurations());
+    std::printf("  handling       notification p50 %.0f us, p99 %.0f us, max %.0f us; repaint "
+                "p50 %.0f us, p99 %.0f us, max %.0f us\n",
+                percentile(notificationUs, 0.5), percentile(notificationUs, 0.99),
+                percentile(notificationUs, 1.0), percentile(repaintUs, 0.5),
+                percentile(repaintUs, 0.99), percentile(repaintUs, 1.0));
     std::printf("  screen         %s\n",
                 screenMatches ? "equals a fresh rendering" : "DIFFERS from a fresh rendering");
 

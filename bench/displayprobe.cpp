@@ -23,6 +23,8 @@ void DisplayProbe::watch(QWidget* watched, const FrameStream* frames) {
     for (const char* name : labelNames)
         labels << window->findChild<QLabel*>(QLatin1String(name));
     shownNs.assign(static_cast<size_t>(stream->frameCount()), 0);
+    notificationNs.reserve(2 * shownNs.size() + 1000);
+    repaintNs.reserve(2 * shownNs.size() + 1000);
     screenKnown = false;
 }
 
@@ -30,12 +32,19 @@ bool DisplayProbe::notify(QObject* receiver, QEvent* event) {
     if (!window || receiver != window)
         return QApplication::notify(receiver, event);
     const QEvent::Type type = event->type();
+    const std::int64_t begin = FrameStream::nowNs();
     const bool result = QApplication::notify(receiver, event);
+    const std::int64_t took = FrameStream::nowNs() - begin;
+    // The vectors have room for far more than a run needs: recording allocates nothing.
     if (type == QEvent::MetaCall) {
         ++handled;
+        if (notificationNs.size() < notificationNs.capacity())
+            notificationNs.push_back(took);
         afterNotification();
     } else if (type == QEvent::UpdateRequest) {
         ++flushes;
+        if (repaintNs.size() < repaintNs.capacity())
+            repaintNs.push_back(took);
         afterRepaint();
     }
     return result;

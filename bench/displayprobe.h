@@ -49,6 +49,9 @@ public:
     std::vector<std::int64_t> shownTimes() const;
     // The newest frame the screen shows; -1 before the first.
     int newestShownFrame() const { return newestShown; }
+    // How long each handled notification and each flushed repaint took, in nanoseconds.
+    const std::vector<std::int64_t>& notificationDurations() const { return notificationNs; }
+    const std::vector<std::int64_t>& repaintDurations() const { return repaintNs; }
     // Frames the tester handled itself.
     int framesHandled() const { return framesSeen; }
 
@@ -77,6 +80,8 @@ private:
     int framesSeen = 0;
 
     std::vector<std::int64_t> shownNs;
+    std::vector<std::int64_t> notificationNs;
+    std::vector<std::int64_t> repaintNs;
     int newestHandled = -1; // frame the panel holds
     int newestShown = -1;   // frame the screen shows
     bool screenKnown = false;

@@ -71,9 +71,10 @@ void FrameStream::send(unsigned short port) {
     pacer.start();
     for (int i = 0; i < frameCount(); ++i) {
         pacer.waitUntil(static_cast<std::int64_t>(std::llround(i * ns_per_s / rate)), never);
+        // Counted as sent before it goes out: the tester may show it before send() returns.
         sendTimes[static_cast<size_t>(i)] = nowNs();
-        udp.send(datagrams[static_cast<size_t>(i)]);
         sent.store(i + 1, std::memory_order_release);
+        udp.send(datagrams[static_cast<size_t>(i)]);
         if (afterSend)
             afterSend(i, sendTimes[static_cast<size_t>(i)]);
     }

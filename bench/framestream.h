@@ -41,7 +41,7 @@ public:
     void join();
 
     int frameCount() const { return static_cast<int>(datagrams.size()); }
-    // Frames sent so far; their send times are final.
+    // Frames sent or being sent; their send times are final.
     int sentCount() const { return sent.load(std::memory_order_acquire); }
     std::int64_t sendNs(int index) const { return sendTimes[static_cast<size_t>(index)]; }
     const std::string& datagram(int index) const { return datagrams[static_cast<size_t>(index)]; }
