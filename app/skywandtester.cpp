@@ -4,6 +4,7 @@
 #include "appresources.h"
 #include "buttonwidget.h"
 #include "helpbrowser.h"
+#include "repaintpacer.h"
 #include "settingportdlg.h"
 #include "trackreceiver.h"
 
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QSaveFile>
+#include <QScreen>
 #include <QStatusBar>
 #include <QSysInfo>
 #include <QVBoxLayout>
@@ -162,6 +164,7 @@ void Skywandtester::setupLayOut() {
                          QString::fromLatin1(dataPort) + QStringLiteral(" "));
 
     ui.frame_main->setStyleSheet(QStringLiteral("background-color: white;"));
+    new RepaintPacer(this, RepaintPacer::intervalFor(screen()->refreshRate()));
     panelLayout = new QVBoxLayout(ui.frame_main);
     skywandWidget = new SkywandWidget;
     panelLayout->addWidget(skywandWidget, 0);

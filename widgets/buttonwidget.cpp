@@ -1,17 +1,20 @@
 #include "buttonwidget.h"
 
 #include "joystickwidget.h"
+#include "panellayout.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
+
+#include <cstring>
 
 SkywandWidget::SkywandWidget(QWidget* parent) : QWidget(parent) {
     ui.setupUi(this);
 
     // The layouts supersede the form's fixed geometries. From top to bottom: the value
     // labels at the top left, the indicator, buttons 5-4-3-2 in a row, button 1 below.
-    auto* mainColumn = new QVBoxLayout(this);
+    mainColumn = new PanelLayout(this);
     auto* valueColumn = new QVBoxLayout;
     auto* indicatorRow = new QHBoxLayout;
     auto* buttonRow = new QHBoxLayout;
@@ -85,18 +88,30 @@ void SkywandWidget::hide(int index) {
 }
 
 void SkywandWidget::setText(int index, const QString& text) {
-    if (QLabel* l = label(index))
-        l->setText(text); // QLabel itself skips an unchanged text
+    QLabel* l = label(index);
+    if (!l)
+        return;
+    shownValues[index].reset();
+    mainColumn->setLabelText(l, text); // QLabel itself skips an unchanged text
 }
 
 void SkywandWidget::setText(int index, double value) {
-    // QString::arg formats "%1" in the C locale, so the separator is always a full stop.
-    QString text = QStringLiteral("%1").arg(value, 0, 'f', 2, QLatin1Char(' '));
+    if (!label(index))
+        return;
+    // Every frame sets both values again; a stick at rest sends the same values frame after
+    // frame, and a value equal to the last one, bit for bit, gives the same text.
+    quint64 bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    if (shownValues[index] == bits)
+        return;
+    // QString::number formats in the C locale, so the separator is always a full stop.
+    QString text = QString::number(value, 'f', 2);
     if (index == verticalValueIndex)
         text.prepend(QStringLiteral("Y = "));
     else if (index == horizontalValueIndex)
         text.prepend(QStringLiteral("X = "));
     setText(index, text);
+    shownValues[index] = bits;
 }
 
 void SkywandWidget::setStyleSheet(int index, const QString& styleSheet) {

@@ -11,7 +11,10 @@
 #include <QString>
 #include <QWidget>
 
+#include <optional>
+
 class JoystickWidget;
+class PanelLayout;
 class QLabel;
 
 class SkywandWidget : public QWidget {
@@ -68,6 +71,9 @@ private:
     QString stylePressed;
     QString styleValue;
     JoystickWidget* joystickWidget = nullptr;
+    PanelLayout* mainColumn = nullptr; // owned by the panel
+    // The bits of the value each label shows as set through setText(int, double), if it does.
+    std::optional<quint64> shownValues[panelSize];
     bool joystickPressable = false;
 };
 
