@@ -7,7 +7,9 @@
 // After the warm-up, for --seconds it measures
 //   - the tester's CPU share: the process's CPU time less the sending thread's, split into
 //     the GUI thread and the receiver thread;
-//   - the lag from a frame's send to the screen showing it (see DisplayProbe), p50, p99, max;
+//   - the lag from a frame's send to the screen showing it (see DisplayProbe), p50, p99 and
+//     max over the frames the screen showed, and the share of frames it showed;
+//   - the wait from a frame's send to the screen showing it or a newer frame, over all frames;
 //   - the backlog: notifications the receiver thread has emitted and the window has not yet
 //     handled, sampled at every send; its largest value and its trend (least-squares slope);
 //   - heap allocations per frame in the whole tester (the sending thread allocates nothing);
@@ -331,14 +333,20 @@ int main(int argc, char** argv) {
 
     const bool screenMatches = screenMatchesRendering(window);
 
-    const std::vector<std::int64_t> shown = app.shownTimes();
-    std::vector<double> lagsMs;
+    // Lag: from send to the screen showing the frame, over the frames the screen showed.
+    // Wait: from send to the screen showing the frame or a newer one, over every frame.
+    const std::vector<std::int64_t>& shown = app.shownTimes();
+    const std::vector<std::int64_t> shownOrReplaced = app.shownOrReplacedTimes();
+    std::vector<double> lagsMs, waitsMs;
     int notShown = 0;
     for (int i = warmupFrames; i < frames; ++i) {
-        if (shown[static_cast<size_t>(i)] == 0)
+        const auto index = static_cast<size_t>(i);
+        if (shown[index] != 0)
+            lagsMs.push_back((shown[index] - stream.sendNs(i)) / 1e6);
+        if (shownOrReplaced[index] == 0)
             ++notShown;
         else
-            lagsMs.push_back((shown[static_cast<size_t>(i)] - stream.sendNs(i)) / 1e6);
+            waitsMs.push_back((shownOrReplaced[index] - stream.sendNs(i)) / 1e6);
     }
     const int measured = frames - warmupFrames;
     const double wallS = (end.wallNs - start.wallNs) / 1e9;
@@ -361,7 +369,10 @@ int main(int argc, char** argv) {
     const double cpuPercent = 100.0 * testerNs / 1e9 / wallS;
     const double lagP50 = percentile(lagsMs, 0.50);
     const double lagP99 = percentile(lagsMs, 0.99);
-    const double lagMax = lagsMs.empty() ? NAN : *std::max_element(lagsMs.begin(), lagsMs.end());
+    const double lagMax = percentile(lagsMs, 1.0);
+    const double waitP50 = percentile(waitsMs, 0.50);
+    const double waitP99 = percentile(waitsMs, 0.99);
+    const double shownPercent = 100.0 * static_cast<double>(lagsMs.size()) / measured;
 
     std::printf("display/%s: %d frames of %.0f bytes at %.0f Hz, %d Skywands, %.1f s measured\n",
                 qPrintable(name), measured, bytes, options.rate, options.skywands, wallS);
@@ -372,8 +383,12 @@ int main(int argc, char** argv) {
     std::printf("  notifications  %.0f handled (%.2f per frame), %.1f repaints flushed per "
                 "second\n",
                 handled, handled / measured, app.flushedRepaints() / (wallS + options.warmup));
-    std::printf("  lag            p50 %.2f ms, p99 %.2f ms, max %.2f ms; %d frames never shown\n",
-                lagP50, lagP99, lagMax, notShown);
+    std::printf("  lag            p50 %.2f ms, p99 %.2f ms, max %.2f ms over the %.1f %% of frames "
+                "the screen showed\n",
+                lagP50, lagP99, lagMax, shownPercent);
+    std::printf("  wait           until the frame or a newer one showed: p50 %.2f ms, p99 %.2f "
+                "ms; %d frames never shown\n",
+                waitP50, waitP99, notShown);
     std::printf("  backlog        max %lld, mean %.2f in the first half and %.2f in the second, "
                 "trend %+.3f per second\n",
                 backlogMax, mean(backlog.begin(), middle), mean(middle, backlog.end()), growthPerS);
@@ -414,6 +429,9 @@ int main(int argc, char** argv) {
                         {"lag_p50_ms", lagP50},
                         {"lag_p99_ms", lagP99},
                         {"lag_max_ms", lagMax},
+                        {"shown_percent", shownPercent},
+                        {"wait_p50_ms", waitP50},
+                        {"wait_p99_ms", waitP99},
                         {"backlog_max", static_cast<double>(backlogMax)},
                         {"backlog_growth_per_s", growthPerS},
                         {"frames_not_shown", notShown},

@@ -29,10 +29,13 @@ void DisplayProbe::watch(QWidget* watched, const FrameStream* frames) {
 }
 
 bool DisplayProbe::notify(QObject* receiver, QEvent* event) {
+    if (event->type() == QEvent::Paint)
+        ++paints;
     if (!window || receiver != window)
         return QApplication::notify(receiver, event);
     const QEvent::Type type = event->type();
     const std::int64_t begin = FrameStream::nowNs();
+    const unsigned long long paintsBefore = paints;
     const bool result = QApplication::notify(receiver, event);
     const std::int64_t took = FrameStream::nowNs() - begin;
     // The vectors have room for far more than a run needs: recording allocates nothing.
@@ -41,7 +44,8 @@ bool DisplayProbe::notify(QObject* receiver, QEvent* event) {
         if (notificationNs.size() < notificationNs.capacity())
             notificationNs.push_back(took);
         afterNotification();
-    } else if (type == QEvent::UpdateRequest) {
+    } else if (type == QEvent::UpdateRequest && paints != paintsBefore) {
+        // A request that painted nothing (it was put off, or nothing was dirty) shows nothing.
         ++flushes;
         if (repaintNs.size() < repaintNs.capacity())
             repaintNs.push_back(took);
@@ -95,7 +99,7 @@ void DisplayProbe::afterRepaint() {
     }
 }
 
-std::vector<std::int64_t> DisplayProbe::shownTimes() const {
+std::vector<std::int64_t> DisplayProbe::shownOrReplacedTimes() const {
     std::vector<std::int64_t> times = shownNs;
     std::int64_t next = 0;
     for (size_t i = times.size(); i-- > 0;) {

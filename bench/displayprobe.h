@@ -7,10 +7,12 @@
 //   status line) equals what the screen shows, the frame is shown at once; otherwise it is
 //   shown when the next repaint has been flushed.
 // - A repaint flushed: the window's update request (painting the dirty region and handing it
-//   to the platform) has been processed; the screen now shows the panel's state.
+//   to the platform) has been processed and painted something; the screen now shows the
+//   panel's state.
 //
-// A frame the tester never handled (the receiver thread had a newer datagram already) counts
-// as shown when a newer frame is.
+// A frame that a newer one replaced before the screen showed it (the receiver thread had a
+// newer datagram already, or the window handled a newer frame before it repainted) has no
+// time of its own.
 
 #ifndef DISPLAYPROBE_H
 #define DISPLAYPROBE_H
@@ -44,9 +46,13 @@ public:
     // Repaints of the window flushed to the platform.
     unsigned long long flushedRepaints() const { return flushes; }
 
-    // When each frame was shown, in send-time clock nanoseconds; 0 for frames not shown yet.
-    // Frames the tester skipped take the time of the next frame shown.
-    std::vector<std::int64_t> shownTimes() const;
+    // When the screen first showed each frame's state (its values and everything else the
+    // panel shows), in send-time clock nanoseconds; 0 for a frame it never showed because a
+    // newer one replaced it first.
+    const std::vector<std::int64_t>& shownTimes() const { return shownNs; }
+    // When the screen first showed each frame's state or a newer frame's: for a frame never
+    // shown itself, the time the next shown frame appeared.
+    std::vector<std::int64_t> shownOrReplacedTimes() const;
     // The newest frame the screen shows; -1 before the first.
     int newestShownFrame() const { return newestShown; }
     // How long each handled notification and each flushed repaint took, in nanoseconds.
@@ -77,6 +83,7 @@ private:
 
     std::atomic<unsigned long long> handled{0};
     unsigned long long flushes = 0;
+    unsigned long long paints = 0; // paint events of any widget
     int framesSeen = 0;
 
     std::vector<std::int64_t> shownNs;
