@@ -77,11 +77,11 @@ QRect JoystickWidget::Knob::area() const {
 
 void JoystickWidget::updateKnob() {
     const Knob current = knob();
-    if (current == requestedKnob && strayKnobArea.isNull())
+    if (current == requestedKnob && strayKnobAreas.isEmpty())
         return;
-    update(requestedKnob.area() | current.area() | strayKnobArea);
+    update(strayKnobAreas + requestedKnob.area() + current.area());
     requestedKnob = current;
-    strayKnobArea = QRect();
+    strayKnobAreas = QRegion();
 }
 
 namespace {
@@ -147,7 +147,7 @@ void JoystickWidget::paintEvent(QPaintEvent* event) {
     // The knob on top of the cross-hair, with the frame pen changed and the white brush.
     const Knob shown = knob();
     if (shown != requestedKnob)
-        strayKnobArea |= shown.area();
+        strayKnobAreas += shown.area();
     QPen pen = framePen();
     pen.setColor(shown.outline);
     pen.setWidth(shown.outlineWidth);

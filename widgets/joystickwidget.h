@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QImage>
 #include <QRect>
+#include <QRegion>
 #include <QWidget>
 
 class QPainter;
@@ -80,7 +81,7 @@ private:
     // Areas of knobs that a repaint drew without updateKnob() having asked for them (the
     // values were set and something else repainted the widget); the next updateKnob() clears
     // them as well.
-    QRect strayKnobArea;
+    QRegion strayKnobAreas;
     QImage framePictureCache;
 };
 

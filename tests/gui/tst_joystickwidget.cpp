@@ -3,10 +3,13 @@
 
 #include "joystickwidget.h"
 
+#include <QBackingStore>
 #include <QImage>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QTest>
 
+#include <functional>
 #include <limits>
 
 namespace {
@@ -14,16 +17,49 @@ namespace {
 // Untouched pixels keep this colour, so anything painted outside the picture shows up.
 const QColor unpainted(0, 0, 255);
 
-QImage renderIndicator(const QSize& size, double h, double v, bool pressed) {
+QImage renderIndicator(const QSize& size, double h, double v, bool pressed,
+                       QImage::Format format = QImage::Format_ARGB32) {
     JoystickWidget widget;
     widget.resize(size);
     widget.setFlValueH(h);
     widget.setFlValueV(v);
     widget.setJoystickPressed(pressed);
-    QImage image(size, QImage::Format_ARGB32);
+    QImage image(size, format);
     image.fill(unpainted);
     widget.render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
     return image;
+}
+
+// What a shown top-level widget has on the screen: its backing store, which every repaint
+// goes through on its way there.
+QImage onScreen(QWidget& widget) {
+    const QImage* store = static_cast<const QImage*>(widget.backingStore()->paintDevice());
+    return store->copy(widget.rect()).convertToFormat(QImage::Format_RGB32);
+}
+
+// What a full repaint of the widget in its present state gives.
+QImage freshlyRendered(QWidget& widget) {
+    return widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// Records the paint events a widget receives.
+class PaintRecorder : public QObject {
+public:
+    explicit PaintRecorder(QWidget* watched) { watched->installEventFilter(this); }
+    QList<QRegion> regions;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            regions << static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+};
+
+// Lets every repaint asked for so far happen.
+void settle() {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
 }
 
 struct Expected {
@@ -74,6 +110,12 @@ private slots:
     void geometry_data();
     void geometry();
     void hugeAndNonFiniteValuesStayDrawable();
+    void backingStoreFormatsGetTheSamePixels_data();
+    void backingStoreFormatsGetTheSamePixels();
+    void resizedIndicatorRedrawsItsFrame();
+    void updateKnobRepaintsOnlyWhatChanges_data();
+    void updateKnobRepaintsOnlyWhatChanges();
+    void screenAlwaysEndsAsAFullRepaint();
 };
 
 void TestJoystickWidget::construction() {
@@ -170,6 +212,161 @@ void TestJoystickWidget::hugeAndNonFiniteValuesStayDrawable() {
     const Expected centredRed{15, 264, 140, 5, 275, knobSpan(132, 132, 147, 147), Qt::red, 2};
     QCOMPARE(renderIndicator(size, nan, nan, false), drawExpected(size, centredRed));
     QCOMPARE(renderIndicator(size, nan, 0.0, false), drawExpected(size, centredRed));
+}
+
+// Backing stores hold RGB32 or premultiplied ARGB32 pixels: the frame drawn once and copied
+// must give there exactly what drawing it directly gives.
+void TestJoystickWidget::backingStoreFormatsGetTheSamePixels_data() {
+    QTest::addColumn<QImage::Format>("format");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<double>("h");
+    QTest::addColumn<bool>("pressed");
+    QTest::newRow("rgb32 starting size") << QImage::Format_RGB32 << QSize(321, 300) << 0.3 << false;
+    QTest::newRow("rgb32 odd side") << QImage::Format_RGB32 << QSize(101, 140) << 0.0 << true;
+    QTest::newRow("premultiplied starting size")
+        << QImage::Format_ARGB32_Premultiplied << QSize(321, 300) << -0.7 << true;
+    QTest::newRow("premultiplied minimum")
+        << QImage::Format_ARGB32_Premultiplied << QSize(100, 100) << 1.0 << false;
+}
+
+void TestJoystickWidget::backingStoreFormatsGetTheSamePixels() {
+    QFETCH(QImage::Format, format);
+    QFETCH(QSize, size);
+    QFETCH(double, h);
+    QFETCH(bool, pressed);
+
+    const QImage rendered = renderIndicator(size, h, 0.0, pressed, format);
+    QImage expected(size, format);
+    expected.fill(unpainted);
+    {
+        // The original way: every shape drawn straight onto the target.
+        JoystickWidget reference;
+        reference.resize(size);
+        reference.setFlValueH(h);
+        reference.setJoystickPressed(pressed);
+        const int side = qMin(size.width(), size.height()) - 50;
+        const int middle = side / 2 + 15;
+        const JoystickWidget::Knob knob = reference.knob();
+        QPainter painter(&expected);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPen pen(QBrush(Qt::darkGray), 2.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
+        painter.setPen(pen);
+        painter.setBrush(Qt::white);
+        painter.drawRect(15, 15, side, side);
+        painter.drawEllipse(15, 15, side, side);
+        painter.drawLine(middle, 5, middle, side + 25);
+        painter.drawLine(5, middle, side + 25, middle);
+        pen.setColor(knob.outline);
+        pen.setWidth(knob.outlineWidth);
+        painter.setPen(pen);
+        painter.drawEllipse(knob.rect);
+    }
+    QCOMPARE(rendered, expected);
+}
+
+// The frame is drawn once per size: a new size must draw it anew.
+void TestJoystickWidget::resizedIndicatorRedrawsItsFrame() {
+    JoystickWidget widget;
+    widget.setFlValueV(0.25);
+    for (const QSize size :
+         {QSize(321, 300), QSize(100, 100), QSize(400, 200), QSize(321, 300), QSize(150, 500)}) {
+        widget.resize(size);
+        QImage image(size, QImage::Format_ARGB32);
+        image.fill(unpainted);
+        widget.render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
+        QCOMPARE(image, renderIndicator(size, 0.0, 0.25, false));
+    }
+}
+
+// Each row changes the indicator of a shown widget resting at the centre, then asks for the
+// owner's repaint. D = 250: a stick value moves the knob by value × 125 pixels.
+void TestJoystickWidget::updateKnobRepaintsOnlyWhatChanges_data() {
+    QTest::addColumn<double>("h");
+    QTest::addColumn<double>("v");
+    QTest::addColumn<bool>("pressed");
+    QTest::addColumn<bool>("repaints");
+
+    QTest::newRow("nothing changed") << 0.0 << 0.0 << false << false;
+    QTest::newRow("less than a pixel, but no longer at rest: red") << 0.004 << 0.0 << false << true;
+    QTest::newRow("moved") << 0.5 << -0.25 << false << true;
+    QTest::newRow("pressed") << 0.0 << 0.0 << true << true;
+    QTest::newRow("far outside the widget") << 1e9 << 0.0 << false << true;
+}
+
+void TestJoystickWidget::updateKnobRepaintsOnlyWhatChanges() {
+    QFETCH(double, h);
+    QFETCH(double, v);
+    QFETCH(bool, pressed);
+    QFETCH(bool, repaints);
+
+    JoystickWidget widget;
+    widget.resize(321, 300);
+    widget.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&widget));
+    widget.updateKnob(); // settles the knob shown first
+    settle();
+    const JoystickWidget::Knob before = widget.knob();
+
+    PaintRecorder recorder(&widget);
+    widget.setFlValueH(h);
+    widget.setFlValueV(v);
+    widget.setJoystickPressed(pressed);
+    widget.updateKnob();
+    settle();
+
+    if (!repaints) {
+        QVERIFY(recorder.regions.isEmpty());
+        return;
+    }
+    QCOMPARE(recorder.regions.size(), 1);
+    // Only the pixels of the old and the new knob, not the whole indicator.
+    const QRegion allowed = QRegion(before.area()) + QRegion(widget.knob().area());
+    QVERIFY((recorder.regions.first() - allowed).isEmpty());
+    QVERIFY(!recorder.regions.first().contains(QPoint(20, 20))); // the square's corner
+    QCOMPARE(onScreen(widget), freshlyRendered(widget));
+
+    // Asking again without a change paints nothing.
+    recorder.regions.clear();
+    widget.updateKnob();
+    settle();
+    QVERIFY(recorder.regions.isEmpty());
+}
+
+// Whatever happens between them, after updateKnob() the screen holds what a full repaint
+// would paint: no change that shows is left out, and no old knob is left behind.
+void TestJoystickWidget::screenAlwaysEndsAsAFullRepaint() {
+    JoystickWidget widget;
+    widget.resize(321, 300);
+    widget.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&widget));
+
+    using Step = std::function<void()>;
+    const QList<QPair<const char*, Step>> steps = {
+        {"move right", [&] { widget.setFlValueH(0.8); }},
+        {"move by less than a pixel", [&] { widget.setFlValueH(0.803); }},
+        {"press", [&] { widget.setJoystickPressed(true); }},
+        {"move while pressed", [&] { widget.setFlValueV(-0.6); }},
+        {"release", [&] { widget.setJoystickPressed(false); }},
+        {"back to rest", [&] { widget.setFlValueH(0.0), widget.setFlValueV(0.0); }},
+        {"NaN", [&] { widget.setFlValueH(std::numeric_limits<double>::quiet_NaN()); }},
+        {"out of the widget", [&] { widget.setFlValueH(-1e12); }},
+        {"back in", [&] { widget.setFlValueH(-0.3); }},
+        // Values set and painted by someone else's repaint, then set back to what the owner
+        // last asked for: the knob that repaint left must still go.
+        {"repainted by another, then back",
+         [&] { widget.setFlValueH(0.6), widget.repaint(), widget.setFlValueH(-0.3); }},
+        {"resized with the knob moved", [&] { widget.resize(200, 260), widget.setFlValueV(0.9); }},
+        // Values set and painted by someone else's repaint before the owner asks for one.
+        {"repainted by another", [&] { widget.setFlValueH(0.6), widget.repaint(); }},
+        {"moved after that", [&] { widget.setFlValueH(-0.6); }},
+        {"grown back", [&] { widget.resize(321, 300); }},
+    };
+    for (const auto& [name, step] : steps) {
+        step();
+        widget.updateKnob();
+        settle();
+        QVERIFY2(onScreen(widget) == freshlyRendered(widget), name);
+    }
 }
 
 QTEST_MAIN(TestJoystickWidget)

@@ -4,10 +4,14 @@
 #include "buttonwidget.h"
 #include "joystickwidget.h"
 
+#include <QBackingStore>
 #include <QImage>
 #include <QLabel>
+#include <QLayout>
 #include <QLocale>
 #include <QTest>
+
+#include <limits>
 
 namespace {
 
@@ -36,6 +40,36 @@ QColor backgroundOf(QLabel* label) {
     return image.pixelColor(image.width() - 2, 1);
 }
 
+// Counts the events of one type a widget receives.
+class EventCounter : public QObject {
+public:
+    EventCounter(QWidget* watched, QEvent::Type type) : type(type) {
+        watched->installEventFilter(this);
+    }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == type)
+            ++count;
+        return false;
+    }
+
+private:
+    QEvent::Type type;
+};
+
+void settle() {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
+// What a shown top-level widget has on the screen: its backing store.
+QImage onScreen(QWidget& widget) {
+    const QImage* store = static_cast<const QImage*>(widget.backingStore()->paintDevice());
+    return store->copy(widget.rect()).convertToFormat(QImage::Format_RGB32);
+}
+
 } // namespace
 
 class TestSkywandWidget : public QObject {
@@ -50,6 +84,12 @@ private slots:
     void pressedOnlyWhilePressable();
     void hideAndShowKeepTextAndStyle();
     void indexesOutsideThePanelAreIgnored();
+    void valueTextAsTheTemplateGives_data();
+    void valueTextAsTheTemplateGives();
+    void everyDistinctValueIsShown();
+    void textNeedingTheSameRoomLaysNothingOut();
+    void textNeedingMoreRoomIsLaidOut();
+    void updateIndicatorRepaintsTheKnobAlone();
 };
 
 void TestSkywandWidget::newPanelShowsButtonsAndZeroValues() {
@@ -209,6 +249,143 @@ void TestSkywandWidget::indexesOutsideThePanelAreIgnored() {
         QVERIFY(label->styleSheet() != pressed);
     }
     QVERIFY(panel.isVisible());
+}
+
+// The text is the template "%1" with the value in fixed notation, two decimals, whatever the
+// value: also values from a hostile network.
+void TestSkywandWidget::valueTextAsTheTemplateGives_data() {
+    QTest::addColumn<double>("value");
+    const double inf = std::numeric_limits<double>::infinity();
+    QTest::newRow("negative zero") << -0.0;
+    QTest::newRow("a half-way binary value") << 0.125;
+    QTest::newRow("just below a half-way decimal") << 2.675;
+    QTest::newRow("huge") << 1e300;
+    QTest::newRow("tiny negative") << -1e-300;
+    QTest::newRow("infinite") << inf;
+    QTest::newRow("minus infinite") << -inf;
+    QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN();
+    QTest::newRow("float joystick value") << double(-0.7071068f);
+}
+
+void TestSkywandWidget::valueTextAsTheTemplateGives() {
+    QFETCH(double, value);
+    SkywandWidget panel;
+    panel.setText(SkywandWidget::horizontalValueIndex, value);
+    QCOMPARE(labelAt(panel, SkywandWidget::horizontalValueIndex)->text(),
+             QStringLiteral("X = ") + QStringLiteral("%1").arg(value, 0, 'f', 2, QLatin1Char(' ')));
+}
+
+// A value is formatted once and then recognised; nothing that changes the text may be taken
+// for the same value.
+void TestSkywandWidget::everyDistinctValueIsShown() {
+    SkywandWidget panel;
+    QLabel* vertical = labelAt(panel, SkywandWidget::verticalValueIndex);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+
+    panel.setText(SkywandWidget::verticalValueIndex, 0.0);
+    QCOMPARE(vertical->text(), QStringLiteral("Y = 0.00"));
+    // Equal to 0.0 but other bits: formatted anew, as the template gives it.
+    panel.setText(SkywandWidget::verticalValueIndex, -0.0);
+    QCOMPARE(vertical->text(), QStringLiteral("Y = %1").arg(-0.0, 0, 'f', 2, QLatin1Char(' ')));
+    panel.setText(SkywandWidget::verticalValueIndex, 0.5);
+    panel.setText(SkywandWidget::verticalValueIndex, QStringLiteral("typed over"));
+    panel.setText(SkywandWidget::verticalValueIndex, 0.5); // the same value as before the text
+    QCOMPARE(vertical->text(), QStringLiteral("Y = 0.50"));
+    panel.setText(SkywandWidget::verticalValueIndex, nan);
+    panel.setText(SkywandWidget::verticalValueIndex, nan);
+    QCOMPARE(vertical->text(), QStringLiteral("Y = nan"));
+    // Each label keeps its own value: the same value on the other label is formatted there.
+    panel.setText(SkywandWidget::horizontalValueIndex, nan);
+    QCOMPARE(labelAt(panel, SkywandWidget::horizontalValueIndex)->text(),
+             QStringLiteral("X = nan"));
+    panel.setText(SkywandWidget::verticalValueIndex, 0.25);
+    QCOMPARE(vertical->text(), QStringLiteral("Y = 0.25"));
+}
+
+// A value label's new text asks for a new layout of the panel, and through it of the whole
+// window, many times a second. When the label needs the same room as before, that is skipped.
+void TestSkywandWidget::textNeedingTheSameRoomLaysNothingOut() {
+    SkywandWidget panel;
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    QLabel* horizontal = labelAt(panel, SkywandWidget::horizontalValueIndex);
+    panel.setText(SkywandWidget::horizontalValueIndex, 0.11);
+    settle();
+    const QSize hint = horizontal->sizeHint();
+    const QRect geometry = horizontal->geometry();
+
+    EventCounter layoutRequests(&panel, QEvent::LayoutRequest);
+    for (double value : {0.22, 0.33, 0.88, 0.11}) {
+        panel.setText(SkywandWidget::horizontalValueIndex, value);
+        if (horizontal->sizeHint() != hint)
+            QSKIP("this font's digits differ in width");
+    }
+    settle();
+    QCOMPARE(layoutRequests.count, 0);
+    QCOMPARE(horizontal->text(), QStringLiteral("X = 0.11"));
+    QCOMPARE(horizontal->geometry(), geometry);
+
+    // Other changes still lay out.
+    panel.hide(4);
+    settle();
+    QCOMPARE(layoutRequests.count, 1);
+}
+
+void TestSkywandWidget::textNeedingMoreRoomIsLaidOut() {
+    SkywandWidget panel;
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    QLabel* horizontal = labelAt(panel, SkywandWidget::horizontalValueIndex);
+    panel.setText(SkywandWidget::horizontalValueIndex, 0.5);
+    settle();
+
+    // A value from the network far wider than the panel: the panel must grow to show it, as
+    // it does for any label whose text needs more room.
+    const int usualMinimum = panel.minimumWidth();
+    panel.setText(SkywandWidget::horizontalValueIndex, 1e60);
+    settle();
+    QVERIFY(horizontal->minimumSizeHint().width() > usualMinimum);
+    QVERIFY(panel.minimumWidth() > horizontal->minimumSizeHint().width());
+    QVERIFY(horizontal->width() >= horizontal->minimumSizeHint().width());
+
+    // And back again.
+    panel.setText(SkywandWidget::horizontalValueIndex, 0.5);
+    settle();
+    QCOMPARE(panel.minimumWidth(), usualMinimum);
+}
+
+// The owner's repaint request after a frame: the knob's pixels are repainted, the labels only
+// when they changed, and the screen shows what a repaint of the whole panel would.
+void TestSkywandWidget::updateIndicatorRepaintsTheKnobAlone() {
+    SkywandWidget panel;
+    panel.resize(310, 420);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    panel.updateIndicator();
+    settle();
+
+    QList<EventCounter*> labelPaints;
+    for (int i = 0; i < SkywandWidget::panelSize; ++i)
+        labelPaints << new EventCounter(labelAt(panel, i), QEvent::Paint);
+    EventCounter indicatorPaints(panel.joystick(), QEvent::Paint);
+
+    panel.setFlValueH(0.4);
+    panel.setFlValueV(-0.2);
+    panel.setJoystickPressed(true);
+    panel.updateIndicator();
+    settle();
+    QCOMPARE(indicatorPaints.count, 1);
+    for (EventCounter* counter : labelPaints)
+        QCOMPARE(counter->count, 0);
+    QCOMPARE(onScreen(panel), panel.grab().toImage().convertToFormat(QImage::Format_RGB32));
+
+    // A value text that changes repaints its label by itself.
+    panel.setText(SkywandWidget::verticalValueIndex, -0.2);
+    panel.updateIndicator();
+    settle();
+    QVERIFY(labelPaints[SkywandWidget::verticalValueIndex]->count > 0);
+    QCOMPARE(onScreen(panel), panel.grab().toImage().convertToFormat(QImage::Format_RGB32));
+    qDeleteAll(labelPaints);
 }
 
 QTEST_MAIN(TestSkywandWidget)
