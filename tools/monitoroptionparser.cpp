@@ -2,6 +2,7 @@
 
 #include "Ombrix.h"
 #include "decimaltext.h"
+#include "longoptions.h"
 
 #include <set>
 
@@ -38,38 +39,14 @@ bool chooseView(MonitorOptions& options, MonitorOptions::View view, const std::s
 bool MonitorOptionParser::parse(const std::vector<std::string>& args, MonitorOptions& options,
                                 std::string& error) {
     std::string chosen_view;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        std::optional<std::string> value;
-        if (name == "-h") {
-            name = "--help";
-        }
-        if (name.compare(0, 2, "--") != 0 || name == "--") {
-            error = "unexpected argument \"" + args[i] + "\" (options begin with --)";
+    LongOptions scanner(args, flag_options, value_options);
+    while (!scanner.atEnd()) {
+        LongOptions::Option option;
+        if (!scanner.next(option, error)) {
             return false;
         }
-        const std::size_t equals = name.find('=');
-        if (equals != std::string::npos) {
-            value = name.substr(equals + 1);
-            name.resize(equals);
-        }
-        const bool is_flag = flag_options.count(name) != 0;
-        const bool takes_value = value_options.count(name) != 0;
-        if (!is_flag && !takes_value) {
-            error = "unknown option " + name;
-            return false;
-        }
-        if (is_flag && value) {
-            error = name + " takes no value";
-            return false;
-        }
-        if (takes_value && !value) {
-            if (i + 1 >= args.size() || args[i + 1].compare(0, 2, "--") == 0) {
-                error = name + " needs a value";
-                return false;
-            }
-            value = args[++i];
-        }
+        const std::string& name = option.name;
+        const std::optional<std::string>& value = option.value;
 
         std::uint64_t count = 0;
         if (name == "--help") {

@@ -1,6 +1,7 @@
 #include "optionparser.h"
 
 #include "decimaltext.h"
+#include "longoptions.h"
 
 #include <cmath>
 #include <set>
@@ -27,11 +28,6 @@ bool readPort(const std::string& option, const std::string& text, unsigned short
     return true;
 }
 
-bool isNumber(const std::string& text) {
-    std::uint64_t ignored = 0;
-    return parseUnsigned(text, ignored);
-}
-
 // The options that only shape the generated scene, which a replay sends as recorded.
 const std::set<std::string> scene_options = {"--skywands", "--layout", "--all-kinds", "--line-end",
                                              "--first-frame"};
@@ -49,38 +45,15 @@ const std::set<std::string> value_options = {
 bool OptionParser::parse(const std::vector<std::string>& args, SimOptions& options,
                          std::string& error) {
     std::set<std::string> given;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        std::optional<std::string> value;
-        if (name == "-h") {
-            name = "--help";
-        }
-        if (name.compare(0, 2, "--") != 0 || name == "--") {
-            error = "unexpected argument \"" + args[i] + "\" (options begin with --)";
+    LongOptions scanner(args, flag_options, value_options, {"--command-port"});
+    while (!scanner.atEnd()) {
+        LongOptions::Option option;
+        if (!scanner.next(option, error)) {
             return false;
         }
-        const std::size_t equals = name.find('=');
-        if (equals != std::string::npos) {
-            value = name.substr(equals + 1);
-            name.resize(equals);
-        }
-        const bool is_flag = flag_options.count(name) != 0;
-        const bool takes_value = value_options.count(name) != 0;
-        if (!is_flag && !takes_value && name != "--command-port") {
-            error = "unknown option " + name;
-            return false;
-        }
-        if (is_flag && value) {
-            error = name + " takes no value";
-            return false;
-        }
-        if (takes_value && !value) {
-            if (i + 1 >= args.size() || args[i + 1].compare(0, 2, "--") == 0) {
-                error = name + " needs a value";
-                return false;
-            }
-            value = args[++i];
-        }
+        const std::string& name = option.name;
+        const std::optional<std::string>& value = option.value;
+
         given.insert(name);
 
         std::uint64_t count = 0;
@@ -167,11 +140,7 @@ bool OptionParser::parse(const std::vector<std::string>& args, SimOptions& optio
             }
             options.replay_file = *value;
         } else if (name == "--command-port") {
-            // The port is optional; a following argument is taken as it only when it is a
-            // number, so that "--command-port --rate 60" still means the default port.
-            if (!value && i + 1 < args.size() && isNumber(args[i + 1])) {
-                value = args[++i];
-            }
+            // Without a port it answers on the usual one.
             unsigned short port = SimOptions::default_command_port;
             if (value && !readPort(name, *value, 0, port, error)) {
                 return false;
