@@ -31,14 +31,24 @@ public:
             number(values[i], decimals);
         }
     }
+    void bracketed(const double* values, int count, int decimals) {
+        open();
+        numbers(values, count, decimals);
+        close();
+    }
     // "[x y z][r0 ... r8]"
     void pose(const Pose& pose) {
+        bracketed(pose.position, 3, position_decimals);
+        bracketed(pose.rotation, 9, rotation_decimals);
+    }
+    // " [id quality", which every record begins with; the caller adds the fields of its kind
+    // and the closing bracket.
+    void recordStart(int id, double quality) {
+        blank();
         open();
-        numbers(pose.position, 3, position_decimals);
-        close();
-        open();
-        numbers(pose.rotation, 9, rotation_decimals);
-        close();
+        integer(id);
+        blank();
+        number(quality, quality_decimals);
     }
 
     static constexpr int position_decimals = 3;
@@ -60,11 +70,7 @@ void writeSkywandsNewer(LineBuilder& line, const FrameState& frame) {
     line.integer(count);
     for (const SkywandState& skywand : frame.skywands) {
         const int buttons = static_cast<int>(skywand.buttons.size());
-        line.blank();
-        line.open();
-        line.integer(skywand.id);
-        line.blank();
-        line.number(skywand.quality, LineBuilder::quality_decimals);
+        line.recordStart(skywand.id, skywand.quality);
         line.blank();
         line.integer(buttons);
         line.blank();
@@ -93,11 +99,7 @@ void writeSkywandsOlder(LineBuilder& line, const FrameState& frame) {
     line.word("6df ");
     line.integer(static_cast<long long>(frame.skywands.size()));
     for (const SkywandState& skywand : frame.skywands) {
-        line.blank();
-        line.open();
-        line.integer(skywand.id);
-        line.blank();
-        line.number(skywand.quality, LineBuilder::quality_decimals);
+        line.recordStart(skywand.id, skywand.quality);
         line.blank();
         line.integer(FrameFormatter::olderButtonBits(skywand));
         line.close();
@@ -113,11 +115,7 @@ void writeBodies(LineBuilder& line, const FrameState& frame) {
     line.word("6d ");
     line.integer(static_cast<long long>(frame.bodies.size()));
     for (const BodyState& body : frame.bodies) {
-        line.blank();
-        line.open();
-        line.integer(body.id);
-        line.blank();
-        line.number(body.quality, LineBuilder::quality_decimals);
+        line.recordStart(body.id, body.quality);
         line.close();
         line.pose(body.pose);
     }
@@ -128,11 +126,7 @@ void writeTools(LineBuilder& line, const FrameState& frame) {
     line.word("6dmt ");
     line.integer(static_cast<long long>(frame.tools.size()));
     for (const ToolState& tool : frame.tools) {
-        line.blank();
-        line.open();
-        line.integer(tool.id);
-        line.blank();
-        line.number(tool.quality, LineBuilder::quality_decimals);
+        line.recordStart(tool.id, tool.quality);
         line.blank();
         line.integer(tool.button ? 1 : 0);
         line.close();
@@ -148,11 +142,7 @@ void writeHands(LineBuilder& line, const FrameState& frame) {
     line.word("gl ");
     line.integer(static_cast<long long>(frame.hands.size()));
     for (const HandState& hand : frame.hands) {
-        line.blank();
-        line.open();
-        line.integer(hand.id);
-        line.blank();
-        line.number(hand.quality, LineBuilder::quality_decimals);
+        line.recordStart(hand.id, hand.quality);
         line.blank();
         line.integer(hand.side);
         line.blank();
@@ -165,9 +155,7 @@ void writeHands(LineBuilder& line, const FrameState& frame) {
             const double shape[6] = {finger.tip_radius,       finger.phalanx_length[0],
                                      finger.phalanx_angle[0], finger.phalanx_length[1],
                                      finger.phalanx_angle[1], finger.phalanx_length[2]};
-            line.open();
-            line.numbers(shape, 6, LineBuilder::position_decimals);
-            line.close();
+            line.bracketed(shape, 6, LineBuilder::position_decimals);
         }
     }
     line.endLine();
@@ -177,15 +165,9 @@ void writeMarkers(LineBuilder& line, const FrameState& frame) {
     line.word("3d ");
     line.integer(static_cast<long long>(frame.markers.size()));
     for (const MarkerState& marker : frame.markers) {
-        line.blank();
-        line.open();
-        line.integer(marker.id);
-        line.blank();
-        line.number(marker.quality, LineBuilder::quality_decimals);
+        line.recordStart(marker.id, marker.quality);
         line.close();
-        line.open();
-        line.numbers(marker.position, 3, LineBuilder::position_decimals);
-        line.close();
+        line.bracketed(marker.position, 3, LineBuilder::position_decimals);
     }
     line.endLine();
 }
