@@ -164,6 +164,8 @@ void Skywandtester::setupLayOut() {
                          QString::fromLatin1(dataPort) + QStringLiteral(" "));
 
     ui.frame_main->setStyleSheet(QStringLiteral("background-color: white;"));
+    // Frames may come far faster than the screen refreshes: the window repaints at most once
+    // per refresh, always with the newest values.
     new RepaintPacer(this, RepaintPacer::intervalFor(screen()->refreshRate()));
     panelLayout = new QVBoxLayout(ui.frame_main);
     skywandWidget = new SkywandWidget;

