@@ -3,6 +3,7 @@
 #ifndef LONGOPTIONS_H
 #define LONGOPTIONS_H
 
+#include <cstdint>
 #include <optional>
 #include <set>
 #include <string>
@@ -38,5 +39,10 @@ private:
     std::set<std::string> optional_value_options_;
     std::size_t next_ = 0;
 };
+
+// Reads an option's value as a whole number from low to high; otherwise false with the message
+// "<option> needs a whole number from <low> to <high>, not "<text>"".
+bool readCount(const std::string& option, const std::string& text, std::uint64_t low,
+               std::uint64_t high, std::uint64_t& value, std::string& error);
 
 #endif // LONGOPTIONS_H

@@ -12,16 +12,6 @@ const std::set<std::string> flag_options = {"--raw", "--json", "--help", "--vers
 const std::set<std::string> value_options = {"--port", "--skywand", "--record", "--frames",
                                              "--duration"};
 
-bool readCount(const std::string& option, const std::string& text, std::uint64_t low,
-               std::uint64_t high, std::uint64_t& value, std::string& error) {
-    if (!parseUnsigned(text, value) || value < low || value > high) {
-        error = option + " needs a whole number from " + std::to_string(low) + " to " +
-                std::to_string(high) + ", not \"" + text + "\"";
-        return false;
-    }
-    return true;
-}
-
 // Only one view prints per datagram; two would interleave on the same output.
 bool chooseView(MonitorOptions& options, MonitorOptions::View view, const std::string& option,
                 std::string& chosen, std::string& error) {

@@ -8,16 +8,6 @@
 
 namespace {
 
-bool readCount(const std::string& option, const std::string& text, std::uint64_t low,
-               std::uint64_t high, std::uint64_t& value, std::string& error) {
-    if (!parseUnsigned(text, value) || value < low || value > high) {
-        error = option + " needs a whole number from " + std::to_string(low) + " to " +
-                std::to_string(high) + ", not \"" + text + "\"";
-        return false;
-    }
-    return true;
-}
-
 bool readPort(const std::string& option, const std::string& text, unsigned short low,
               unsigned short& port, std::string& error) {
     std::uint64_t value = 0;
