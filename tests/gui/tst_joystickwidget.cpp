@@ -2,6 +2,7 @@
 // drawn from the expected coordinates and outline colours.
 
 #include "joystickwidget.h"
+#include "screenstate.h"
 
 #include <QBackingStore>
 #include <QImage>
@@ -32,11 +33,6 @@ QImage renderIndicator(const QSize& size, double h, double v, bool pressed,
 
 // What a shown top-level widget has on the screen: its backing store, which every repaint
 // goes through on its way there.
-QImage onScreen(QWidget& widget) {
-    const QImage* store = static_cast<const QImage*>(widget.backingStore()->paintDevice());
-    return store->copy(widget.rect()).convertToFormat(QImage::Format_RGB32);
-}
-
 // What a full repaint of the widget in its present state gives.
 QImage freshlyRendered(QWidget& widget) {
     return widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
@@ -57,11 +53,6 @@ protected:
 };
 
 // Lets every repaint asked for so far happen.
-void settle() {
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-}
-
 struct Expected {
     int squareFirst; // square spans squareFirst..squareLast in x and y
     int squareLast;

@@ -2,6 +2,7 @@
 // a quiet spell at once, and the newest state always painted in the end.
 
 #include "repaintpacer.h"
+#include "screenstate.h"
 
 #include <QBackingStore>
 #include <QElapsedTimer>
@@ -29,16 +30,6 @@ protected:
         ++paints;
     }
 };
-
-void settle() {
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-}
-
-QImage onScreen(QWidget& widget) {
-    const QImage* store = static_cast<const QImage*>(widget.backingStore()->paintDevice());
-    return store->copy(widget.rect()).convertToFormat(QImage::Format_RGB32);
-}
 
 } // namespace
 

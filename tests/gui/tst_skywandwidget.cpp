@@ -3,6 +3,7 @@
 
 #include "buttonwidget.h"
 #include "joystickwidget.h"
+#include "screenstate.h"
 
 #include <QBackingStore>
 #include <QImage>
@@ -58,17 +59,6 @@ protected:
 private:
     QEvent::Type type;
 };
-
-void settle() {
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-}
-
-// What a shown top-level widget has on the screen: its backing store.
-QImage onScreen(QWidget& widget) {
-    const QImage* store = static_cast<const QImage*>(widget.backingStore()->paintDevice());
-    return store->copy(widget.rect()).convertToFormat(QImage::Format_RGB32);
-}
 
 } // namespace
 
