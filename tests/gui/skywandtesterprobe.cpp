@@ -1,7 +1,9 @@
 #include "skywandtesterprobe.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
+#include <QTimer>
 
 void SkywandtesterProbe::changePort(Skywandtester& w, const QByteArray& text) {
     qstrncpy(w.dataPort, text.constData(), sizeof(w.dataPort));
@@ -33,4 +35,15 @@ void SkywandtesterProbe::removeConfig() {
 QString statusLine(int deviceNumber, const QByteArray& portText) {
     return QStringLiteral(" Version V01 - Skywand ID: S") + QString::number(deviceNumber) +
            QStringLiteral(" - Port: ") + QString::fromLatin1(portText) + QStringLiteral(" ");
+}
+
+int runEventLoop(QObject* context, int afterMs, int guardMs, const std::function<void()>& action) {
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(3); });
+    guard.start(guardMs);
+    QTimer::singleShot(afterMs, context, action);
+    const int exitCode = QApplication::exec();
+    guard.stop();
+    return exitCode;
 }

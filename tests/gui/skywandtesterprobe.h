@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QString>
 
+#include <functional>
+
 class SkywandtesterProbe {
 public:
     static Ombrix* client(const Skywandtester& w) { return w.ombrix; }
@@ -29,6 +31,11 @@ public:
 
 // " Version V01 - Skywand ID: S<n> - Port: <port> "
 QString statusLine(int deviceNumber, const QByteArray& portText);
+
+// Runs the application's event loop until something ends it, doing `action` afterMs into it
+// (in the thread of `context`). A loop still running after guardMs is ended with exit code 3,
+// so that a hang fails the test instead of stalling it. Returns the loop's exit code.
+int runEventLoop(QObject* context, int afterMs, int guardMs, const std::function<void()>& action);
 
 // The window's child of that object name; the test fails hard when it is missing.
 template <class T> T* childOf(const QObject& parent, const char* name) {

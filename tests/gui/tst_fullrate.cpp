@@ -172,19 +172,14 @@ void TestFullRate::portChangesDuringFullRateReception() {
 
 void TestFullRate::exitDuringFullRateReception() {
     TrackReceiver* receiver = Probe::receiver(*window);
-    QTimer guard; // ends a loop that Exit failed to end
-    guard.setSingleShot(true);
-    connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(3); });
-    guard.start(4 * hangBoundMs);
-
     QElapsedTimer clock;
     // Let frames arrive for a while, so that signals are queued when Exit comes.
-    QTimer::singleShot(300, window.get(), [&] {
-        clock.start();
-        childOf<QAction>(*window, "action_exit")->trigger();
-    });
-    QCOMPARE(QApplication::exec(), 0);
-    guard.stop();
+    QCOMPARE(runEventLoop(window.get(), 300, 4 * hangBoundMs,
+                          [&] {
+                              clock.start();
+                              childOf<QAction>(*window, "action_exit")->trigger();
+                          }),
+             0);
     const qint64 took = clock.elapsed();
     qInfo("Exit at full rate took %lld ms", took);
     QVERIFY2(took < hangBoundMs, qPrintable(QString::number(took)));
@@ -199,13 +194,7 @@ void TestFullRate::exitDuringFullRateReception() {
 
 // Closing the window ends the loop without Exit: the destructor stops the busy thread.
 void TestFullRate::closingDuringFullRateReception() {
-    QTimer guard;
-    guard.setSingleShot(true);
-    connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(3); });
-    guard.start(4 * hangBoundMs);
-    QTimer::singleShot(300, window.get(), [&] { window->close(); });
-    QCOMPARE(QApplication::exec(), 0);
-    guard.stop();
+    QCOMPARE(runEventLoop(window.get(), 300, 4 * hangBoundMs, [&] { window->close(); }), 0);
 
     QVERIFY(Probe::receiver(*window)->isRunning());
     QElapsedTimer clock;

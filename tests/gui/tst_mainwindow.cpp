@@ -275,17 +275,13 @@ void TestMainWindow::exitActionStopsThreadAndEndsLoop() {
     TrackReceiver* receiver = Probe::receiver(*window);
     QVERIFY(receiver->isRunning());
 
-    QTimer guard; // ends a loop that Exit failed to end
-    guard.setSingleShot(true);
-    connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(3); });
-    guard.start(5000);
     QElapsedTimer clock;
-    QTimer::singleShot(0, window.get(), [&] {
-        clock.start();
-        childOf<QAction>(*window, "action_exit")->trigger();
-    });
-    QCOMPARE(QApplication::exec(), 0);
-    guard.stop();
+    QCOMPARE(runEventLoop(window.get(), 0, 5000,
+                          [&] {
+                              clock.start();
+                              childOf<QAction>(*window, "action_exit")->trigger();
+                          }),
+             0);
     // Nothing is sent, so the thread finished when its receive timed out.
     QVERIFY(clock.elapsed() < 1800);
     QVERIFY(receiver->isFinished());
@@ -301,13 +297,7 @@ void TestMainWindow::closingTheWindowEndsLikeExit() {
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
 
-    QTimer guard;
-    guard.setSingleShot(true);
-    connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(3); });
-    guard.start(5000);
-    QTimer::singleShot(0, window.get(), [&] { window->close(); });
-    QCOMPARE(QApplication::exec(), 0);
-    guard.stop();
+    QCOMPARE(runEventLoop(window.get(), 0, 5000, [&] { window->close(); }), 0);
 
     // The loop ended without Exit: the destructor stops the thread before deleting the client.
     QVERIFY(Probe::receiver(*window)->isRunning());
