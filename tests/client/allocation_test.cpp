@@ -66,7 +66,7 @@ TEST_P(SteadyStateAllocations, RepeatedFramesThroughTheSeamAllocateNothing) {
 
 TEST_P(SteadyStateAllocations, RepeatedFramesThroughUdpReceiveAllocateNothing) {
     std::unique_ptr<Ombrix> client = make_client();
-    UdpSender sender;
+    UdpSocket sender;
     sender.send(client->get_data_port(), sample_frame(GetParam(), 0).text());
     ASSERT_TRUE(client->receive());
 

@@ -20,7 +20,7 @@ TEST(Receive, TimeOutResetsFrameFieldsAndKeepsRecords) {
 
 TEST(Receive, OnlyTheNewestWaitingDatagramIsParsed) {
     auto client = make_client();
-    UdpSender sender;
+    UdpSocket sender;
     sender.send(client->get_data_port(), "fr 1\n");
     sender.send(client->get_data_port(), "fr 2\n");
     sender.send(client->get_data_port(), "fr 3\n");
@@ -35,7 +35,7 @@ TEST(Receive, OnlyTheNewestWaitingDatagramIsParsed) {
 
 TEST(Receive, AnOlderBrokenDatagramIsDroppedUnparsed) {
     auto client = make_client();
-    UdpSender sender;
+    UdpSocket sender;
     sender.send(client->get_data_port(), "fr x\n");
     sender.send(client->get_data_port(), "fr 9\n");
     EXPECT_TRUE(client->receive());
@@ -45,7 +45,7 @@ TEST(Receive, AnOlderBrokenDatagramIsDroppedUnparsed) {
 TEST(Receive, UnusableLengthsAreNetworkErrors) {
     const int buffer_size = 100;
     auto client = make_client(300000, buffer_size);
-    UdpSender sender;
+    UdpSocket sender;
 
     sender.send(client->get_data_port(), "");
     EXPECT_FALSE(client->receive());

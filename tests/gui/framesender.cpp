@@ -73,23 +73,3 @@ void FrameSender::loop() {
         wake.wait_for(lock, std::chrono::milliseconds(interval), [this] { return stopping; });
     }
 }
-
-quint16 freeUdpPort() {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a = address(INADDR_ANY, 0);
-    socklen_t length = sizeof(a);
-    quint16 port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length) == 0)
-        port = ntohs(a.sin_port);
-    ::close(fd);
-    return port;
-}
-
-bool udpPortIsFree(quint16 port) {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    const sockaddr_in a = address(INADDR_ANY, port);
-    const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof(a)) == 0;
-    ::close(fd);
-    return bound;
-}

@@ -8,6 +8,8 @@
 #include <QByteArray>
 #include <QList>
 
+#include "net.h"
+
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -39,10 +41,5 @@ private:
     int interval = 10;
     bool stopping = false;
 };
-
-// A UDP port that was free a moment ago.
-quint16 freeUdpPort();
-// True when a UDP socket could be bound to the port right now.
-bool udpPortIsFree(quint16 port);
 
 #endif // FRAMESENDER_H

@@ -6,7 +6,7 @@
 #include "childprocess.h"
 #include "optionparser.h"
 #include "replayreader.h"
-#include "udpreceiver.h"
+#include "net.h"
 
 #include <gtest/gtest.h>
 
@@ -104,7 +104,7 @@ TEST(OddOptionValues, RateLimitsThemselvesAreTaken) {
 // Regression: a rate so low that one frame interval did not fit the schedule's nanosecond
 // counter made the program stop after one frame and report success.
 TEST(OddOptionValues, TinyRateIsRefusedBeforeAnythingIsSent) {
-    UdpReceiver receiver;
+    UdpSocket receiver;
     ChildProcess sim(sim_program, {"--port", std::to_string(receiver.port()), "--rate",
                                    "0.00000000000000000001", "--frames", "3"});
     EXPECT_EQ(sim.wait(), 2);
@@ -245,7 +245,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Regression: an endless file without line ends made ombrix-sim read until memory ran out.
 TEST(OddReplayFiles, EndlessDeviceIsRefusedPromptly) {
-    UdpReceiver receiver;
+    UdpSocket receiver;
     ChildProcess sim(sim_program,
                      {"--port", std::to_string(receiver.port()), "--replay", "/dev/zero"});
     EXPECT_EQ(sim.wait(5000), 2);

@@ -6,7 +6,7 @@
 #include "commandserver.h"
 #include "replayreader.h"
 #include "replaywriter.h"
-#include "udpreceiver.h"
+#include "net.h"
 
 #include <gtest/gtest.h>
 
@@ -47,7 +47,7 @@ public:
 };
 
 // Up to count datagrams, each awaited at most timeout_ms.
-std::vector<std::string> receiveAll(UdpReceiver& receiver, std::size_t count,
+std::vector<std::string> receiveAll(UdpSocket& receiver, std::size_t count,
                                     int timeout_ms = 2000) {
     std::vector<std::string> datagrams;
     while (datagrams.size() < count) {
@@ -69,7 +69,7 @@ TEST(SimProgram, HelpDocumentsTheOptions) {
 }
 
 TEST(SimProgram, BadArgumentsExitWithStatus2AndAMessage) {
-    UdpReceiver receiver;
+    UdpSocket receiver;
     const std::vector<std::vector<std::string>> cases = {
         {"--port", port(receiver.port()), "--bogus"},
         {"--port", port(receiver.port()), "--rate", "-5"},
@@ -88,7 +88,7 @@ TEST(SimProgram, BadArgumentsExitWithStatus2AndAMessage) {
 }
 
 TEST(SimProgram, SendsTheAskedNumberOfFramesWithCountingFrameNumbers) {
-    UdpReceiver receiver;
+    UdpSocket receiver;
     ChildProcess sim(sim_program, {"--port", port(receiver.port()), "--rate", "500", "--frames",
                                    "4", "--first-frame", "4294967294"});
     const std::vector<std::string> frames = receiveAll(receiver, 4);
@@ -121,7 +121,7 @@ TEST(SimProgram, FramesReachTheClient) {
 }
 
 TEST(SimProgram, DurationEndsTheRunAfterTheFramesDueInIt) {
-    UdpReceiver receiver;
+    UdpSocket receiver;
     ChildProcess sim(sim_program,
                      {"--port", port(receiver.port()), "--rate", "100", "--duration", "0.3"});
     EXPECT_EQ(sim.wait(), 0);
@@ -142,7 +142,7 @@ TEST(SimProgram, ReplaySendsTheFileFramesUnchanged) {
             writer.writeFrame(datagram, 2.0);
         }
     }
-    UdpReceiver receiver;
+    UdpSocket receiver;
     ChildProcess sim(sim_program, {"--port", port(receiver.port()), "--replay", file.path});
     const std::vector<std::string> received = receiveAll(receiver, datagrams.size());
     EXPECT_EQ(sim.wait(), 0) << sim.errors();
@@ -153,7 +153,7 @@ TEST(SimProgram, ReplaySendsTheFileFramesUnchanged) {
 TEST(SimProgram, ReplayLoopsUntilTheFrameCount) {
     TempFile file;
     file.write("# three frames\na\n\nb\n\n@delay 1\nc\n");
-    UdpReceiver receiver;
+    UdpSocket receiver;
     ChildProcess sim(sim_program, {"--port", port(receiver.port()), "--replay", file.path, "--loop",
                                    "--frames", "7", "--fast"});
     EXPECT_EQ(sim.wait(), 0) << sim.errors();
@@ -163,7 +163,7 @@ TEST(SimProgram, ReplayLoopsUntilTheFrameCount) {
 }
 
 TEST(SimProgram, BadReplayFilesAreRefusedBeforeAnythingIsSent) {
-    UdpReceiver receiver;
+    UdpSocket receiver;
     TempFile malformed;
     malformed.write("a\n\nb\nc \\q\n");
     ChildProcess refused(sim_program,
@@ -189,7 +189,7 @@ TEST(SimProgram, BadReplayFilesAreRefusedBeforeAnythingIsSent) {
 
 TEST(SimProgram, RecordWritesWhatWasSent) {
     TempFile record;
-    UdpReceiver receiver;
+    UdpSocket receiver;
     ChildProcess sim(sim_program, {"--port", port(receiver.port()), "--rate", "200", "--frames",
                                    "3", "--all-kinds", "--record", record.path});
     const std::vector<std::string> sent = receiveAll(receiver, 3);
@@ -221,7 +221,7 @@ TEST(SimProgram, RecordingOverTheReplayedFileIsRefused) {
 class SimProgramStops : public testing::TestWithParam<int> {};
 
 TEST_P(SimProgramStops, CleanlyOnTheSignalWithASummary) {
-    UdpReceiver receiver;
+    UdpSocket receiver;
     // The command port's thread must not swallow the signal.
     ChildProcess sim(sim_program,
                      {"--port", port(receiver.port()), "--rate", "100", "--command-port=0"});
@@ -235,7 +235,7 @@ TEST_P(SimProgramStops, CleanlyOnTheSignalWithASummary) {
 INSTANTIATE_TEST_SUITE_P(IntAndTerm, SimProgramStops, testing::Values(SIGINT, SIGTERM));
 
 TEST(SimProgram, CommandPortServesTheRunningSimulator) {
-    UdpReceiver receiver;
+    UdpSocket receiver;
     ChildProcess sim(sim_program, {"--port", port(receiver.port()), "--rate", "50",
                                    "--command-port=0", "--param", "lab room=3 west"});
     const std::string start = sim.firstOutputLine();
@@ -258,7 +258,7 @@ TEST(SimProgram, CommandPortServesTheRunningSimulator) {
 }
 
 TEST(SimProgram, RunTimeFailuresAreClearErrors) {
-    UdpReceiver receiver;
+    UdpSocket receiver;
     CommandServer occupant{CommandProtocol()};
     std::string error;
     ASSERT_TRUE(occupant.start("127.0.0.1", 0, error)) << error;

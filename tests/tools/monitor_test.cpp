@@ -5,8 +5,8 @@
 #include "childprocess.h"
 #include "replayreader.h"
 #include "replaywriter.h"
-#include "udpports.h"
-#include "udpreceiver.h"
+#include "net.h"
+#include "net.h"
 
 #include <gtest/gtest.h>
 
@@ -348,7 +348,7 @@ TEST(MonitorProgram, RecordReplayRecordRoundTripsByteForByte) {
 }
 
 TEST(MonitorProgram, TakenPortIsReportedInPlainWords) {
-    UdpReceiver holder; // another program's socket on the port
+    UdpSocket holder; // another program's socket on the port
     ASSERT_NE(holder.port(), 0);
     const std::string port = std::to_string(holder.port());
     ChildProcess monitor(monitor_program, {"--port", port, "--duration", "5"});

@@ -2,7 +2,7 @@
 // temporary root, every file where the install layout puts it, and the unpacked programs run.
 
 #include "childprocess.h"
-#include "udpports.h"
+#include "net.h"
 
 #include <gtest/gtest.h>
 
