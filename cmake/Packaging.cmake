@@ -38,23 +38,85 @@ if(TARGET skywandtester)
   endforeach()
 endif()
 
-# cpack -G DEB in the build folder makes skywandtester_<version>_<arch>.deb.
-set(SKYWAND_PACKAGE_MAINTAINER "Skywand tester maintainers <maintainers@example.org>"
+set(SKYWAND_PACKAGE_MAINTAINER "Skywand tester developers <skywand-tester@users.noreply.invalid>"
     CACHE STRING "Maintainer named in the Debian package")
+# The date of this version's changelog entry, in the form Debian changelogs use.
+set(SKYWAND_RELEASE_DATE "Sun, 06 Dec 2026 12:00:00 +0000")
+
+# What Debian asks of every package: the licence in machine-readable form, a changelog and a
+# manual page for each program, compressed without time stamps so that builds are repeatable.
+set(skywand_doc_dir share/doc/skywandtester)
+set(skywand_package_dir ${CMAKE_BINARY_DIR}/package)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${skywand_doc_dir})
+
+file(WRITE ${skywand_package_dir}/changelog
+"skywandtester (${PROJECT_VERSION}) unstable; urgency=medium
+
+  * Release ${PROJECT_VERSION}.
+
+ -- ${SKYWAND_PACKAGE_MAINTAINER}  ${SKYWAND_RELEASE_DATE}
+")
+
+find_program(GZIP_EXECUTABLE gzip REQUIRED)
+find_program(HELP2MAN_EXECUTABLE help2man)
+
+# skywand_gzip(<source> <output> [DEPENDS ...]): output = source compressed with gzip -9n.
+function(skywand_gzip source output)
+  add_custom_command(OUTPUT ${output}
+    COMMAND ${GZIP_EXECUTABLE} -9nc ${source} > ${output}
+    DEPENDS ${source} ${ARGN}
+    VERBATIM)
+endfunction()
+
+skywand_gzip(${skywand_package_dir}/changelog ${skywand_package_dir}/changelog.gz)
+set(skywand_package_files ${skywand_package_dir}/changelog.gz)
+install(FILES ${skywand_package_dir}/changelog.gz DESTINATION ${skywand_doc_dir})
+
+set(skywand_manual_pages)
+if(TARGET skywandtester)
+  skywand_gzip(${PROJECT_SOURCE_DIR}/doc/man/skywandtester.1
+               ${skywand_package_dir}/skywandtester.1.gz)
+  list(APPEND skywand_manual_pages ${skywand_package_dir}/skywandtester.1.gz)
+endif()
+# The tools' manual pages are made from their own --help and --version, so they never drift.
+if(HELP2MAN_EXECUTABLE)
+  foreach(tool ombrix-sim ombrix-monitor)
+    if(tool STREQUAL "ombrix-sim")
+      set(summary "simulated Ombrix tracking controller")
+    else()
+      set(summary "show, check and record the Ombrix tracking stream arriving on a port")
+    endif()
+    add_custom_command(OUTPUT ${skywand_package_dir}/${tool}.1
+      COMMAND ${HELP2MAN_EXECUTABLE} --no-info --section=1 --name=${summary}
+              --output=${skywand_package_dir}/${tool}.1 $<TARGET_FILE:${tool}>
+      DEPENDS ${tool}
+      VERBATIM)
+    skywand_gzip(${skywand_package_dir}/${tool}.1 ${skywand_package_dir}/${tool}.1.gz)
+    list(APPEND skywand_manual_pages ${skywand_package_dir}/${tool}.1.gz)
+  endforeach()
+endif()
+list(APPEND skywand_package_files ${skywand_manual_pages})
+add_custom_target(package_documents ALL DEPENDS ${skywand_package_files})
+install(FILES ${skywand_manual_pages} DESTINATION share/man/man1)
+
+# cpack -G DEB in the build folder makes skywandtester_<version>_<arch>.deb.
 
 set(CPACK_PACKAGE_NAME skywandtester)
 set(CPACK_PACKAGE_VENDOR "Skywand tester project")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Checks a Skywand's buttons and joystick over Ombrix tracking")
+# Debian wants description lines of at most 80 characters.
 set(CPACK_PACKAGE_DESCRIPTION
-    "The Skywand tester shows live which buttons of a Skywand, a hand-held wireless input
-device tracked by an Ombrix optical tracking controller, are pressed and where its joystick
-stands. It comes with ombrix-sim, a simulated controller that sends generated or recorded
-tracking frames, and ombrix-monitor, which shows the rate, jitter, losses and content of the
-tracking stream arriving on a port and records it for replay.")
+    "The Skywand tester shows live which buttons of a Skywand, a hand-held wireless
+input device tracked by an Ombrix optical tracking controller, are pressed and
+where its joystick stands, and runs a guided check of a device with a report.
+It comes with ombrix-sim, a simulated controller that sends generated or
+recorded tracking frames, and ombrix-monitor, which shows the rate, jitter,
+losses and content of the tracking stream arriving on a port, checks a device
+and records the stream for replay.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_GENERATOR DEB)
-set(CPACK_STRIP_FILES OFF)
+set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${SKYWAND_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
