@@ -1,14 +1,14 @@
-// Frame parser speed against the floor set by its number conversions, and heap
-// allocations per frame in steady state.
+// Frame parser speed against the floor set by the C library's number conversions,
+// and heap allocations per frame in steady state.
 //
-//   parse/<size>    the client's parser on one datagram (through the test seam,
-//                   which first copies the datagram into the client's buffer)
-//   floor/<size>    the same frame's numbers converted one after the other with
-//                   the conversions the parser uses, positions found beforehand
+//   parse/<size>    what receive() does with a datagram once it is read: the copy
+//                   into the receive buffer and the parse
 //   paired/<size>   parse and floor of the same frame timed back to back in every
 //                   iteration, so that both meet the same load on a shared machine;
-//                   counters parse_ns, floor_ns and ratio are medians over iterations
-//   copy/<size>     the seam's copy alone, to tell it apart from parsing
+//                   the floor converts the frame's numbers one after the other with
+//                   strtoll_l, strtoull_l and strtod_l in the "C" locale, positions
+//                   found beforehand; counters parse_ns, floor_ns and ratio are
+//                   medians over iterations
 //   receive/<size>  the real path: a datagram sent on loopback and receive()
 //
 // Counters: bytes (frame length), numbers (numbers in the frame), allocs_per_frame.
@@ -16,7 +16,7 @@
 #include "sampleframes.h"
 
 #include "Ombrix.h"
-#include "OmbrixInternals.h"
+#include "frameparser.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -45,6 +45,22 @@ std::unique_ptr<Ombrix> make_client() {
     return std::make_unique<Ombrix>("", 0, 0, buffer_size, 1000000, 1000000);
 }
 
+// What receive() does after reading a datagram: copy, terminate, parse.
+class Parser {
+public:
+    bool parse(const std::string& datagram) {
+        std::memcpy(buffer.data(), datagram.data(), datagram.size());
+        buffer[datagram.size()] = '\0';
+        records.frame_counter = 0;
+        records.timestamp = -1.0;
+        return parse_frame(buffer.data(), records);
+    }
+
+private:
+    std::vector<char> buffer = std::vector<char>(buffer_size);
+    FrameRecords records;
+};
+
 void report(benchmark::State& state, const FrameBuilder& frame, unsigned long long allocations) {
     const double iterations = static_cast<double>(state.iterations());
     state.SetBytesProcessed(state.iterations() * static_cast<long long>(frame.text().size()));
@@ -56,25 +72,21 @@ void report(benchmark::State& state, const FrameBuilder& frame, unsigned long lo
 
 void parse(benchmark::State& state, FrameSize size) {
     const FrameBuilder& frame = frame_of(size);
-    std::unique_ptr<Ombrix> client = make_client();
+    Parser parser;
     // The first frame sizes the record arrays; steady state begins after it.
-    if (!OmbrixInternals::parse_datagram(*client, frame.text().data(), frame.text().size())) {
+    if (!parser.parse(frame.text())) {
         state.SkipWithError("the sample frame does not parse");
         return;
     }
     const unsigned long long before = allocation_counter::allocations();
     for (auto _ : state) {
-        const bool parsed =
-            OmbrixInternals::parse_datagram(*client, frame.text().data(), frame.text().size());
+        const bool parsed = parser.parse(frame.text());
         benchmark::DoNotOptimize(parsed);
     }
     report(state, frame, allocation_counter::allocations() - before);
 }
 
-// The conversions of client/Ombrix.cpp, called exactly as the parser calls them.
-// Kept out of line so that an instruction profile can count it per frame.
-__attribute__((noinline)) double
-convert_all(char* text, const std::vector<FrameBuilder::Number>& numbers, locale_t c) {
+double convert_all(char* text, const std::vector<FrameBuilder::Number>& numbers, locale_t c) {
     double sum = 0.0;
     char* end = nullptr;
     for (const FrameBuilder::Number& number : numbers) {
@@ -95,20 +107,6 @@ convert_all(char* text, const std::vector<FrameBuilder::Number>& numbers, locale
     return sum;
 }
 
-void floor(benchmark::State& state, FrameSize size) {
-    const FrameBuilder& frame = frame_of(size);
-    const locale_t c = ::newlocale(LC_ALL_MASK, "C", locale_t(0));
-    std::vector<char> text(frame.text().begin(), frame.text().end());
-    text.push_back('\0');
-    const unsigned long long before = allocation_counter::allocations();
-    for (auto _ : state) {
-        const double sum = convert_all(text.data(), frame.numbers(), c);
-        benchmark::DoNotOptimize(sum);
-    }
-    report(state, frame, allocation_counter::allocations() - before);
-    ::freelocale(c);
-}
-
 double median(std::vector<double>& samples) {
     if (samples.empty())
         return 0.0;
@@ -122,11 +120,11 @@ void paired(benchmark::State& state, FrameSize size) {
     constexpr std::size_t max_samples = 1 << 16;
 
     const FrameBuilder& frame = frame_of(size);
-    std::unique_ptr<Ombrix> client = make_client();
+    Parser parser;
     const locale_t c = ::newlocale(LC_ALL_MASK, "C", locale_t(0));
     std::vector<char> text(frame.text().begin(), frame.text().end());
     text.push_back('\0');
-    if (!OmbrixInternals::parse_datagram(*client, frame.text().data(), frame.text().size())) {
+    if (!parser.parse(frame.text())) {
         state.SkipWithError("the sample frame does not parse");
         ::freelocale(c);
         return;
@@ -138,8 +136,7 @@ void paired(benchmark::State& state, FrameSize size) {
 
     auto time_parse = [&] {
         const clock::time_point start = clock::now();
-        const bool parsed =
-            OmbrixInternals::parse_datagram(*client, frame.text().data(), frame.text().size());
+        const bool parsed = parser.parse(frame.text());
         benchmark::DoNotOptimize(parsed);
         return std::chrono::duration<double, std::nano>(clock::now() - start).count();
     };
@@ -174,22 +171,6 @@ void paired(benchmark::State& state, FrameSize size) {
     state.counters["floor_ns"] = floor_median;
     state.counters["ratio"] = floor_median > 0.0 ? parse_median / floor_median : 0.0;
     ::freelocale(c);
-}
-
-void copy(benchmark::State& state, FrameSize size) {
-    const FrameBuilder& frame = frame_of(size);
-    std::vector<char> buffer(buffer_size);
-    if (frame.text().size() >= buffer.size()) {
-        state.SkipWithError("the sample frame does not fit the receive buffer");
-        return;
-    }
-    const unsigned long long before = allocation_counter::allocations();
-    for (auto _ : state) {
-        std::memcpy(buffer.data(), frame.text().data(), frame.text().size());
-        buffer[frame.text().size()] = '\0';
-        benchmark::ClobberMemory();
-    }
-    report(state, frame, allocation_counter::allocations() - before);
 }
 
 void receive(benchmark::State& state, FrameSize size) {
@@ -232,9 +213,7 @@ void register_all() {
     for (FrameSize size : sizes) {
         const std::string name = frame_size_name(size);
         benchmark::RegisterBenchmark(("parse/" + name).c_str(), parse, size);
-        benchmark::RegisterBenchmark(("floor/" + name).c_str(), floor, size);
         benchmark::RegisterBenchmark(("paired/" + name).c_str(), paired, size);
-        benchmark::RegisterBenchmark(("copy/" + name).c_str(), copy, size);
         benchmark::RegisterBenchmark(("receive/" + name).c_str(), receive, size);
     }
 }

@@ -1,9 +1,9 @@
-// A scripted stand-in for the controller's command port: a TCP listener on
-// loopback that serves one connection in its own thread. For each request it
-// reads up to the request's NUL, records the exact bytes, and performs the next
-// scripted action.
-#ifndef TESTS_CLIENT_FAKECONTROLLER_H
-#define TESTS_CLIENT_FAKECONTROLLER_H
+// A scripted stand-in for the controller's command port: a TCP listener on loopback
+// served by its own thread. For each request it reads up to the request's NUL,
+// records the exact bytes, and performs the next scripted action. The script runs on
+// across connections: when the client closes one, the next one is accepted.
+#ifndef TESTS_SUPPORT_FAKECONTROLLER_H
+#define TESTS_SUPPORT_FAKECONTROLLER_H
 
 #include <mutex>
 #include <string>
@@ -24,7 +24,8 @@ ControllerAction reset_connection();
 
 class FakeController {
 public:
-    explicit FakeController(std::vector<ControllerAction> script);
+    // Listens on port, or on one the system chooses for 0.
+    explicit FakeController(std::vector<ControllerAction> script, unsigned short port = 0);
     ~FakeController();
     FakeController(const FakeController&) = delete;
     FakeController& operator=(const FakeController&) = delete;
@@ -32,9 +33,12 @@ public:
     unsigned short port() const { return listen_port; }
     // Every request received so far, with its terminating NUL.
     std::vector<std::string> requests() const;
+    // Connections accepted so far.
+    int connections() const;
 
 private:
     void serve();
+    bool serve_connection(int fd, std::size_t& next);
 
     std::vector<ControllerAction> script;
     int listen_fd = -1;
@@ -42,6 +46,7 @@ private:
     unsigned short listen_port = 0;
     mutable std::mutex mutex;
     std::vector<std::string> received;
+    int accepted = 0;
     std::thread worker;
 };
 
