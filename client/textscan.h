@@ -2,7 +2,9 @@
 //
 // Every function takes a position in a modifiable NUL-terminated text and returns
 // where reading ended, or null on failure. Numbers are read as the C library reads
-// them in the "C" locale, whatever locale the process runs in.
+// them in the "C" locale, whatever locale the process runs in: the common decimal
+// forms on a fast path, every other form by the C library itself, with the same
+// result and the same end position.
 
 #ifndef OMBRIX_TEXTSCAN_H
 #define OMBRIX_TEXTSCAN_H
@@ -33,7 +35,8 @@ char* string_get_quoted_text(char* text, std::string& quoted);
 
 bool starts_with(const char* text, const char* prefix);
 
-// The C library's own conversions in the "C" locale.
+// The C library's own conversions in the "C" locale: the reference the fast
+// path must equal, and its fallback.
 long long c_strtoll(const char* text, char** end);
 unsigned long long c_strtoull(const char* text, char** end);
 double c_strtod(const char* text, char** end);

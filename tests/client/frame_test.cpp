@@ -192,3 +192,37 @@ TEST_F(Frames, NumbersIgnoreTheProcessLocale) {
     EXPECT_EQ(r.skywands[0].joystick[0], 1000.0f);
     EXPECT_EQ(r.skywands[0].joystick[1], -0.25f); // through the C library's path
 }
+
+// The awkward forms: each must come out as the C library reads it in the "C" locale,
+// value and end position alike, whichever path the scanner takes.
+TEST(NumberScanners, AwkwardFormsMatchTheCLibrary) {
+    const char* forms[] = {"0", "-0", "  \t42]", "+7", "010", "08", "0x1F", "0x", "-0x10",
+                           "2147483648", "-2147483649", "4294967296", "-4294967296",
+                           "99999999999999999999", "123456789012345678", "0.5", ".5", "-.5",
+                           "5.", ".", "-", "1e", "1e+", "1.5e-3x", "1E5", "0x1p-3", "inf",
+                           "-Infinity", "nan", "NAN(12)", "1e400", "-1e400", "1e-400",
+                           "2.4e-320", "0.000", "1.00000000000000000000000000001",
+                           "3.4028235677973366e38", "\v\f\r\n9", "", "abc", "1,5"};
+    for (const char* form : forms) {
+        SCOPED_TRACE(form);
+        std::string text = form;
+        char* start = text.data();
+        char* end = nullptr;
+        const long long wide = c_strtoll(start, &end);
+        int i = 0;
+        EXPECT_EQ(string_get_i(start, i), end == start ? nullptr : end);
+        if (end != start) {
+            EXPECT_EQ(i, wide > INT_MAX ? INT_MAX : wide < INT_MIN ? INT_MIN : wide);
+        }
+        const double expected = c_strtod(start, &end);
+        double d = 0.0;
+        float f = 0.0f;
+        EXPECT_EQ(string_get_d(start, d), end == start ? nullptr : end);
+        EXPECT_EQ(string_get_f(start, f), end == start ? nullptr : end);
+        if (end != start) {
+            EXPECT_EQ(std::memcmp(&d, &expected, sizeof d), 0) << d << " vs " << expected;
+            const float narrowed = static_cast<float>(expected);
+            EXPECT_EQ(std::memcmp(&f, &narrowed, sizeof f), 0);
+        }
+    }
+}
