@@ -50,9 +50,9 @@ Ombrix::Ombrix(const std::string& server_host, unsigned short server_port,
     }
 
     if (!server_host.empty()) {
-        const unsigned int ip = ip_name2ip(server_host.c_str());
-        const unsigned short port = server_port == 0 ? default_server_port : server_port;
-        if (ip == 0 || tcp_client_init(&command_socket, ip, port) != 0) {
+        command_ip = ip_name2ip(server_host.c_str());
+        command_port = server_port == 0 ? default_server_port : server_port;
+        if (command_ip == 0 || tcp_client_init(&command_socket, command_ip, command_port) != 0) {
             std::free(data_buffer);
             data_buffer = nullptr;
             udp_exit(data_socket);
@@ -98,7 +98,7 @@ void Ombrix::set_data_parseerror() {
 }
 
 bool Ombrix::server_noconnection() const {
-    return command_socket == nullptr;
+    return command_socket == nullptr && (!reconnect || reconnect_failed);
 }
 bool Ombrix::server_timeout() const {
     return server_error == timeout;
@@ -260,6 +260,10 @@ int Ombrix::cmd_sendreceive(const char* request, char* reply) {
         server_error = neterror;
         return -1;
     }
+    if (command_socket == nullptr && reconnect) {
+        reconnect_failed = tcp_client_init(&command_socket, command_ip, command_port) != 0;
+        reconnect = reconnect_failed;
+    }
     if (command_socket == nullptr) {
         server_error = neterror;
         return -11;
@@ -285,7 +289,13 @@ int Ombrix::cmd_sendreceive(const char* request, char* reply) {
 
     const int ready = wait_ready(fd, POLLIN, command_timeout_us);
     if (ready == 0) {
+        // The reply may still come; on this connection it could be taken for the reply to
+        // a later request, since replies carry nothing that ties them to their request.
         server_error = timeout;
+        tcp_exit(command_socket);
+        command_socket = nullptr;
+        reconnect = true;
+        reconnect_failed = false;
         return -1;
     }
     if (ready != 1) {

@@ -110,7 +110,13 @@ public:
     void set_data_neterror();
     void set_data_parseerror();
 
-    // Command channel state.
+    // Command channel state. After a time-out the client gives the command connection up,
+    // since a reply that comes late could otherwise be read as the reply to a later request,
+    // and the next command operation connects anew to the same host and port first. Between
+    // the time-out and that operation server_noconnection() is false; it is true while there
+    // is no connection and none will be tried: no command channel was asked for, the
+    // controller closed the connection, or the last reconnect failed (the next operation
+    // tries again).
     bool server_noconnection() const;
     bool server_timeout() const;
     bool server_neterror() const;
@@ -176,6 +182,10 @@ private:
 
     void* command_socket = nullptr;
     int command_timeout_us = 0;
+    unsigned int command_ip = 0; // host byte order
+    unsigned short command_port = 0;
+    bool reconnect = false;        // connect anew before the next request
+    bool reconnect_failed = false; // the last try to connect anew failed
     void* data_socket = nullptr;
     unsigned short data_port = 0;
     int data_timeout_us = 0;

@@ -136,6 +136,47 @@ TEST(CommandChannel, MessagesAndTheErrorState) {
     EXPECT_FALSE(client->server_parseerror() || client->server_neterror());
 }
 
+// Regression: a reply that came after its time-out was taken as the reply to the next
+// request. The connection is now given up at the time-out and opened anew.
+TEST(CommandChannel, LateReplyIsNeverTakenForTheNextRequest) {
+    FakeController controller({reply("ombrix err 42 \"late\"", 250), reply("ombrix ok"),
+                               reply("ombrix set p 7"), silent(), reply("ombrix ok")});
+    auto client = connect_to(controller.port(), 200000);
+    EXPECT_FALSE(client->send_command("first"));
+    EXPECT_TRUE(client->server_timeout());
+    EXPECT_EQ(last_error_code(*client), 0);
+    EXPECT_FALSE(client->server_noconnection()); // it reconnects by itself
+    // "second" goes out before the late reply to "first", and gets its own outcome.
+    EXPECT_TRUE(client->send_command("second"));
+    EXPECT_EQ(last_error_code(*client), 0);
+    std::string value;
+    EXPECT_TRUE(client->get_parameter("p", value));
+    EXPECT_EQ(value, "7");
+    EXPECT_EQ(controller.connections(), 2);
+    EXPECT_FALSE(client->get_message()); // silent: a time-out of get_message reconnects too
+    EXPECT_TRUE(client->server_timeout());
+    EXPECT_TRUE(client->send_command("third"));
+    EXPECT_EQ(controller.connections(), 3);
+}
+
+TEST(CommandChannel, ReconnectToAControllerThatIsGoneFailsUntilItIsBack) {
+    auto controller = std::make_unique<FakeController>(std::vector<ControllerAction>{silent()});
+    const unsigned short port = controller->port();
+    auto client = connect_to(port);
+    std::string value = "old";
+    EXPECT_FALSE(client->get_parameter("p", value));
+    EXPECT_TRUE(client->server_timeout());
+    controller.reset();
+    EXPECT_FALSE(client->send_command("a"));
+    EXPECT_TRUE(client->server_neterror());
+    EXPECT_TRUE(client->server_noconnection());
+    controller = std::make_unique<FakeController>(
+        std::vector<ControllerAction>{reply("ombrix set p 3")}, port);
+    EXPECT_TRUE(client->get_parameter("p", value));
+    EXPECT_EQ(value, "3");
+    EXPECT_FALSE(client->server_noconnection());
+}
+
 TEST(CommandChannel, ClosedOrResetConnectionsAreNotReconnected) {
     FakeController closing({close_connection()});
     auto client = connect_to(closing.port());
