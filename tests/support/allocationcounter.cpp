@@ -1,7 +1,6 @@
 #include "allocationcounter.h"
 
 #include <atomic>
-#include <cerrno>
 #include <cstdlib>
 #include <new>
 
@@ -21,67 +20,28 @@ unsigned long long allocation_counter::allocations() {
 }
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-// The sanitizer owns the C allocator; operator new is counted on its own.
-static void* raw_malloc(std::size_t size) {
-    return std::malloc(size);
-}
+#define RAW_MALLOC std::malloc // the sanitizer owns the C allocator; only operator new counts
 #else
-// The C library's allocator under its own names, reachable while malloc is replaced.
-extern "C" {
-void* __libc_malloc(std::size_t size);
-void* __libc_calloc(std::size_t count, std::size_t size);
-void* __libc_realloc(void* pointer, std::size_t size);
-void* __libc_memalign(std::size_t alignment, std::size_t size);
-void __libc_free(void* pointer);
-
-void* malloc(std::size_t size) noexcept {
+// The C library's malloc under its own name stays reachable while malloc is replaced;
+// free, calloc and realloc stay the library's own.
+extern "C" void* __libc_malloc(std::size_t size);
+extern "C" void* malloc(std::size_t size) noexcept {
     count_one();
     return __libc_malloc(size);
 }
-void* calloc(std::size_t count, std::size_t size) noexcept {
-    count_one();
-    return __libc_calloc(count, size);
-}
-void* realloc(void* pointer, std::size_t size) noexcept {
-    count_one();
-    return __libc_realloc(pointer, size);
-}
-void free(void* pointer) noexcept {
-    __libc_free(pointer);
-}
-void* aligned_alloc(std::size_t alignment, std::size_t size) noexcept {
-    count_one();
-    return __libc_memalign(alignment, size);
-}
-int posix_memalign(void** result, std::size_t alignment, std::size_t size) noexcept {
-    if (alignment % sizeof(void*) != 0 || (alignment & (alignment - 1)) != 0)
-        return EINVAL;
-    count_one();
-    void* memory = __libc_memalign(alignment, size);
-    if (memory == nullptr)
-        return ENOMEM;
-    *result = memory;
-    return 0;
-}
-} // extern "C"
-
-static void* raw_malloc(std::size_t size) {
-    return __libc_malloc(size);
-}
+#define RAW_MALLOC __libc_malloc
 #endif
 
-// The C++ runtime's array and nothrow forms call this one; over-aligned forms go
-// through aligned_alloc.
+// The C++ runtime's array and nothrow forms call this one.
 void* operator new(std::size_t size) {
     count_one();
-    void* memory = raw_malloc(size == 0 ? 1 : size);
+    void* memory = RAW_MALLOC(size == 0 ? 1 : size);
     if (memory == nullptr)
         throw std::bad_alloc();
     return memory;
 }
+// The runtime's array forms call these.
 void operator delete(void* pointer) noexcept {
     std::free(pointer);
 }
-void operator delete(void* pointer, std::size_t) noexcept {
-    std::free(pointer);
-}
+void operator delete(void* pointer, std::size_t) noexcept { std::free(pointer); }

@@ -7,19 +7,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-ControllerAction reply(const std::string& bytes, int delay_ms) {
-    return {ControllerAction::Reply, bytes, delay_ms};
-}
-ControllerAction silent() {
-    return {ControllerAction::Silent, "", 0};
-}
-ControllerAction close_connection() {
-    return {ControllerAction::Close, "", 0};
-}
-ControllerAction reset_connection() {
-    return {ControllerAction::Reset, "", 0};
-}
-
 FakeController::FakeController(std::vector<ControllerAction> actions, unsigned short port)
     : script(std::move(actions)) {
     listen_fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -63,20 +50,18 @@ int FakeController::connections() const {
 
 void FakeController::serve() {
     std::size_t next = 0;
-    bool more = true;
-    while (more) {
-        const int fd = ::accept(listen_fd, nullptr, nullptr);
-        if (fd < 0)
-            return;
+    for (int fd; (fd = ::accept(listen_fd, nullptr, nullptr)) >= 0;) {
         {
             std::lock_guard<std::mutex> lock(mutex);
             connection_fd = fd;
             ++accepted;
         }
-        more = serve_connection(fd, next);
+        const bool more = serve_connection(fd, next);
         std::lock_guard<std::mutex> lock(mutex);
         ::close(fd);
         connection_fd = -1;
+        if (!more)
+            return;
     }
 }
 
@@ -101,15 +86,15 @@ bool FakeController::serve_connection(int fd, std::size_t& next) {
         pending.erase(0, end + 1);
         if (action.delay_ms > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(action.delay_ms));
-        if (action.kind == ControllerAction::Reply) {
+        if (action.kind == ControllerAction::Reply)
             ::send(fd, action.bytes.data(), action.bytes.size(), MSG_NOSIGNAL);
-        } else if (action.kind == ControllerAction::Close) {
+        if (action.kind == ControllerAction::Close)
             ::shutdown(fd, SHUT_RDWR);
-            ++next;
-            return false;
-        } else if (action.kind == ControllerAction::Reset) {
-            linger hard{1, 0}; // closing with a zero linger sends a reset
+        if (action.kind == ControllerAction::Reset) {
+            linger hard{1, 0}; // closing (in serve) with a zero linger sends a reset
             ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof(hard));
+        }
+        if (action.kind == ControllerAction::Close || action.kind == ControllerAction::Reset) {
             ++next;
             return false;
         }

@@ -17,18 +17,18 @@ struct ControllerAction {
     int delay_ms = 0;  // waited before acting
 };
 
-ControllerAction reply(const std::string& bytes, int delay_ms = 0);
-ControllerAction silent();
-ControllerAction close_connection();
-ControllerAction reset_connection();
+inline ControllerAction reply(const std::string& bytes, int delay_ms = 0) {
+    return {ControllerAction::Reply, bytes, delay_ms};
+}
+inline ControllerAction silent() { return {ControllerAction::Silent, "", 0}; }
+inline ControllerAction close_connection() { return {ControllerAction::Close, "", 0}; }
+inline ControllerAction reset_connection() { return {ControllerAction::Reset, "", 0}; }
 
 class FakeController {
 public:
     // Listens on port, or on one the system chooses for 0.
     explicit FakeController(std::vector<ControllerAction> script, unsigned short port = 0);
     ~FakeController();
-    FakeController(const FakeController&) = delete;
-    FakeController& operator=(const FakeController&) = delete;
 
     unsigned short port() const { return listen_port; }
     // Every request received so far, with its terminating NUL.
