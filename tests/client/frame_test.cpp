@@ -167,7 +167,7 @@ TEST(NumberScanners, AwkwardFormsMatchTheCLibraryUnderACommaLocale) {
         "4294967296", "-4294967296", "99999999999999999999", "123456789012345678", "0.5", ".5",
         "-.5", "5.", ".", "-", "1e", "1e+", "1.5e-3x", "1E5", "0x1p-3", "inf", "-Infinity", "nan",
         "NAN(12)", "1e400", "-1e400", "1e-400", "2.4e-320", "0.000", "1.00000000000000000000001",
-        "3.4028235677973366e38", "\v\f\r\n9", "", "abc", "1,5"};
+        "3.4028235677973366e38", "\v\f\r\n9", "", "abc", "1,5", "0x1.8p1"};
     for (const char* form : forms) {
         SCOPED_TRACE(form);
         std::string text = form;
@@ -182,6 +182,9 @@ TEST(NumberScanners, AwkwardFormsMatchTheCLibraryUnderACommaLocale) {
         EXPECT_EQ(string_get_d(start, d), double_end == start ? nullptr : double_end);
         EXPECT_EQ(std::memcmp(&d, &expected, sizeof d), 0) << d << " vs " << expected;
     }
+    double hex = 0.0; // through the C library's path: a comma locale would stop at the point
+    EXPECT_NE(string_get_d(std::string("0x1.8p1").data(), hex), nullptr);
+    EXPECT_EQ(hex, 3.0);
     std::setlocale(LC_ALL, saved.c_str());
     if (!comma_locale)
         GTEST_SKIP() << "no comma-decimal locale; scripts/install-deps creates de_DE.UTF-8";

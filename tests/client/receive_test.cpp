@@ -96,7 +96,6 @@ TEST(Receive, SteadyFramesAllocateNothing) {
     ASSERT_TRUE(sender.send(client->get_data_port(), typical_frame(0)) && client->receive());
     // Guards against a counter that stopped counting: the first frame grows the arrays.
     EXPECT_GT(allocation_counter::allocations(), before_warm_up);
-    EXPECT_EQ(client->get_num_marker(), 20);
     for (unsigned variant = 1; variant <= 3; ++variant) {
         const std::string frame = typical_frame(variant);
         ASSERT_TRUE(sender.send(client->get_data_port(), frame));
