@@ -81,7 +81,8 @@ ReplyOutcome parameter_reply(const std::string& parameter, const char* reply, st
     static const char set_prefix[] = "ombrix set ";
     if (!starts_with(reply, set_prefix))
         return classify_reply(reply, error);
-    const char* end_of_name = match_parameter_echo(parameter.c_str(), reply + sizeof(set_prefix) - 1);
+    const char* echo = reply + sizeof(set_prefix) - 1;
+    const char* end_of_name = match_parameter_echo(parameter.c_str(), echo);
     if (end_of_name == nullptr)
         return ReplyOutcome::malformed;
     // Pass the blanks that separate the echoed name from the value. A reply that

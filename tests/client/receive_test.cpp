@@ -1,5 +1,5 @@
-// receive() through real UDP on loopback: the newest datagram, unusable lengths,
-// time-outs, the untracked records, and no heap allocation per frame once warmed up.
+// Construction and receive() through real UDP on loopback: the newest datagram, unusable
+// lengths, time-outs, untracked records, no heap allocation per frame once warmed up.
 #include "Ombrix.h"
 #include "allocationcounter.h"
 #include "net.h"
@@ -22,7 +22,7 @@ bool send_and_receive(Ombrix& client, const std::string& frame) {
 // the numbers only.
 std::string typical_frame(unsigned variant) {
     const std::string v = std::to_string(variant);
-    const std::string pose = "[1" + v + ".25 -2.5 3" + v + "e-1][0.99 0 -0.1" + v + " 0 1 0 0.1 0 0.99]";
+    const auto pose = "[1" + v + ".2 -2.5 3" + v + "e-1][0.99 0 -0.1 0 1 0 0.1 0 0.9" + v + "]";
     auto records = [](int n, const std::string& head, const std::string& blocks) {
         std::string line = " " + std::to_string(n);
         for (int i = 0; i < n; ++i)
@@ -30,14 +30,24 @@ std::string typical_frame(unsigned variant) {
         return line + "\n";
     };
     const std::string finger = pose + "[0.5" + v + " 1 2" + v + ".5 3 4 5.75]";
+    const std::string joystick = "[" + v + " 0." + v + " -0.5]";
     return "fr " + std::to_string(1000 + variant) + "\nts 39596.02" + v + "\n6dcal 12\n6d" +
-           records(10, " 1.000", pose) + "6df2 4" + records(4, " 1.000 8 2", pose + "[" + v + " 0." + v + " -0.5]") +
+           records(10, " 1.000", pose) + "6df2 4" + records(4, " 1.000 8 2", pose + joystick) +
            "6dmt" + records(2, " 0.5 1", pose) + "glcal 2\ngl" +
            records(2, " 1.000 1 5", pose + finger + finger + finger + finger + finger) + "3d" +
            records(20, " 1.000", "[1" + v + ".5 -2.25 30" + v + ".125]");
 }
 
 } // namespace
+
+TEST(Construction, FailuresGiveAnInvalidClientOnPortZero) {
+    auto taken = make_client();
+    const Ombrix in_use("", 0, taken->get_data_port(), 20000, 1, 1), no_room("", 0, 0, 1, 1, 1),
+        unresolvable("no-such-host.invalid", 0, 0, 20000, 1, 1);
+    for (const Ombrix* client : {&in_use, &no_room, &unresolvable})
+        EXPECT_TRUE(!client->valid() && client->get_data_port() == 0);
+    EXPECT_TRUE(Ombrix("", 0, 0, 2, 1, 1).valid()); // a byte and its terminator
+}
 
 TEST(Receive, OnlyTheNewestWaitingDatagramIsParsed) {
     auto client = make_client();
@@ -67,7 +77,7 @@ TEST(Receive, UnusableLengthsAreNetworkErrorsAndANulEndsTheText) {
 
 TEST(Receive, TimeOutResetsCounterAndTimestampAndKeepsRecords) {
     auto client = make_client(50000);
-    ASSERT_TRUE(send_and_receive(*client, "fr 5\nts 2.5\n6df 1 [0 0.9 1][1 2 3][1 0 0 0 1 0 0 0 1]\n"));
+    ASSERT_TRUE(send_and_receive(*client, "fr 5\nts 2\n6df 1 [0 1 1][1 2 3][1 0 0 0 1 0 0 0 1]\n"));
     EXPECT_FALSE(client->receive());
     EXPECT_TRUE(client->data_timeout());
     EXPECT_EQ(client->get_framecounter(), 0u);
@@ -77,7 +87,7 @@ TEST(Receive, TimeOutResetsCounterAndTimestampAndKeepsRecords) {
 
 TEST(Receive, OutOfRangeIndicesGiveUntrackedRecords) {
     auto client = make_client();
-    ASSERT_TRUE(send_and_receive(*client, "6d 1 [0 1][1 2 3][1 0 0 0 1 0 0 0 1]\n3d 1 [7 1][1 2 3]\n"));
+    ASSERT_TRUE(send_and_receive(*client, "6d 1 [0 1][1 2 3][1 0 0 0 1 0 0 0 1]\n"));
     for (int index : {-1, 1, 5000}) {
         SCOPED_TRACE(index);
         const ombrix_body_type body = client->get_body(index);
@@ -85,7 +95,7 @@ TEST(Receive, OutOfRangeIndicesGiveUntrackedRecords) {
         EXPECT_EQ(client->get_skywand(index).quality, -1.0f);
         EXPECT_EQ(client->get_meatool(index).quality, -1.0f);
         EXPECT_EQ(client->get_hand(index).quality, -1.0f);
-        EXPECT_TRUE(client->get_marker(index).id == 0 && client->get_marker(index).quality == -1.0f);
+        EXPECT_TRUE(client->get_marker(index).id == 0 && client->get_marker(index).quality == -1);
     }
 }
 

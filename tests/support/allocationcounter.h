@@ -5,10 +5,8 @@
 #define TESTS_SUPPORT_ALLOCATIONCOUNTER_H
 
 namespace allocation_counter {
-
 // Allocations made so far by any thread.
 unsigned long long allocations();
-
 } // namespace allocation_counter
 
 #endif

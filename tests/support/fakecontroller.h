@@ -1,7 +1,7 @@
-// A scripted stand-in for the controller's command port: a TCP listener on loopback
-// served by its own thread. For each request it reads up to the request's NUL,
-// records the exact bytes, and performs the next scripted action. The script runs on
-// across connections: when the client closes one, the next one is accepted.
+// A scripted stand-in for the controller's command port: a TCP listener on loopback (port 0:
+// one the system chooses) in its own thread. For each request it reads up to the NUL, records
+// the exact bytes and performs the next scripted action. The script runs on across
+// connections: when the client closes one, the next is accepted.
 #ifndef TESTS_SUPPORT_FAKECONTROLLER_H
 #define TESTS_SUPPORT_FAKECONTROLLER_H
 
@@ -26,15 +26,13 @@ inline ControllerAction reset_connection() { return {ControllerAction::Reset, ""
 
 class FakeController {
 public:
-    // Listens on port, or on one the system chooses for 0.
     explicit FakeController(std::vector<ControllerAction> script, unsigned short port = 0);
     ~FakeController();
 
     unsigned short port() const { return listen_port; }
     // Every request received so far, with its terminating NUL.
     std::vector<std::string> requests() const;
-    // Connections accepted so far.
-    int connections() const;
+    int connections() const; // accepted so far
 
 private:
     void serve();
