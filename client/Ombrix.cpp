@@ -270,8 +270,8 @@ int Ombrix::cmd_sendreceive(const char* request, char* reply) {
     }
     const int fd = handle_fd(command_socket);
 
-    // Bytes still waiting belong to an earlier request whose reply came too
-    // late; they must not be read as the reply to this one.
+    // Bytes still waiting belong to no request of this connection's that is still open
+    // (the rest of an overlong reply, say); they must not be read as the reply to this one.
     char stale[reply_size];
     while (::recv(fd, stale, sizeof(stale), MSG_DONTWAIT) > 0) {
     }

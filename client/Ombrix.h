@@ -113,10 +113,10 @@ public:
     // Command channel state. After a time-out the client gives the command connection up,
     // since a reply that comes late could otherwise be read as the reply to a later request,
     // and the next command operation connects anew to the same host and port first. Between
-    // the time-out and that operation server_noconnection() is false; it is true while there
-    // is no connection and none will be tried: no command channel was asked for, the
-    // controller closed the connection, or the last reconnect failed (the next operation
-    // tries again).
+    // the time-out and that operation server_noconnection() is false. It is true while there
+    // is no connection: no command channel was asked for, the controller closed the
+    // connection (which is not reconnected), or the last reconnect failed (the next
+    // operation tries again).
     bool server_noconnection() const;
     bool server_timeout() const;
     bool server_neterror() const;
