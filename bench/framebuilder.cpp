@@ -3,26 +3,6 @@
 #include <charconv>
 #include <stdexcept>
 
-void FrameBuilder::begin_line(const char* identifier) {
-    frame += identifier;
-}
-
-void FrameBuilder::end_line() {
-    frame += '\n';
-}
-
-void FrameBuilder::begin_record() {
-    frame += ' ';
-}
-
-void FrameBuilder::open_block() {
-    frame += '[';
-}
-
-void FrameBuilder::close_block() {
-    frame += ']';
-}
-
 // Numbers after an identifier, a blank or an opening bracket need no blank of
 // their own; numbers after another number do.
 void FrameBuilder::separate_number() {

@@ -20,14 +20,14 @@ public:
     };
 
     // Starts a line with its identifier, blank included ("6d ").
-    void begin_line(const char* identifier);
-    void end_line();
+    void begin_line(const char* identifier) { frame += identifier; }
+    void end_line() { frame += '\n'; }
 
     // Records on an object line are separated by one blank; the blocks of a
     // record follow each other directly.
-    void begin_record();
-    void open_block();
-    void close_block();
+    void begin_record() { frame += ' '; }
+    void open_block() { frame += '['; }
+    void close_block() { frame += ']'; }
 
     void signed_integer(long long value);
     void unsigned_integer(unsigned long long value);

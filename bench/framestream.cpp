@@ -1,7 +1,6 @@
 #include "framestream.h"
 
-#include "Ombrix.h"
-#include "OmbrixInternals.h"
+#include "frameparser.h"
 #include "frameformatter.h"
 #include "pacer.h"
 #include "scenario.h"
@@ -18,7 +17,7 @@ constexpr std::int64_t ns_per_s = 1'000'000'000;
 FrameStream::FrameStream(double rate, int skywands, int frames) : rate(rate) {
     const Scenario scenario(skywands, SkywandLayout::newer, false);
     // The client reads the joystick values exactly as the tester's client will.
-    Ombrix reader("", 0, 0, 20000, 1000000, 1000000);
+    FrameRecords reader;
     datagrams.reserve(static_cast<size_t>(frames));
     joysticks.reserve(static_cast<size_t>(frames));
     for (int i = 0; i < frames; ++i) {
@@ -28,9 +27,9 @@ FrameStream::FrameStream(double rate, int skywands, int frames) : rate(rate) {
             scenario.frame(static_cast<std::uint32_t>(i + 1), i / rate), LineEnd::crlf));
         const std::string& text = datagrams.back();
         Joystick values;
-        if (OmbrixInternals::parse_datagram(reader, text.data(), text.size()) &&
-            reader.get_num_skywand() > 0) {
-            const ombrix_skywand_type first = reader.get_skywand(0);
+        std::string parsed = text; // the parser works on a text of its own
+        if (parse_frame(parsed.data(), reader) && reader.num_skywand > 0) {
+            const ombrix_skywand_type& first = reader.skywands[0];
             values = {first.joystick[0], first.joystick[1]};
         }
         joysticks.push_back(values);

@@ -1,14 +1,14 @@
-// Frame parser speed against the floor set by its number conversions, and heap
-// allocations per frame in steady state.
+// Frame parser speed against the floor set by the C library's number conversions,
+// and heap allocations per frame in steady state.
 //
-//   parse/<size>    the client's parser on one datagram (through the test seam,
-//                   which first copies the datagram into the client's buffer)
-//   floor/<size>    the same frame's numbers converted one after the other with
-//                   the conversions the parser uses, positions found beforehand
+//   parse/<size>    what receive() does with a datagram once it is read: the copy
+//                   into the receive buffer and the parse
 //   paired/<size>   parse and floor of the same frame timed back to back in every
 //                   iteration, so that both meet the same load on a shared machine;
-//                   counters parse_ns, floor_ns and ratio are medians over iterations
-//   copy/<size>     the seam's copy alone, to tell it apart from parsing
+//                   the floor converts the frame's numbers one after the other with
+//                   strtoll_l, strtoull_l and strtod_l in the "C" locale, positions
+//                   found beforehand; counters parse_ns, floor_ns and ratio are
+//                   medians over iterations
 //   receive/<size>  the real path: a datagram sent on loopback and receive()
 //
 // Counters: bytes (frame length), numbers (numbers in the frame), allocs_per_frame.
@@ -16,7 +16,7 @@
 #include "sampleframes.h"
 
 #include "Ombrix.h"
-#include "OmbrixInternals.h"
+#include "frameparser.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -41,9 +41,21 @@ const FrameBuilder& frame_of(FrameSize size) {
     return frames[static_cast<int>(size)];
 }
 
-std::unique_ptr<Ombrix> make_client() {
-    return std::make_unique<Ombrix>("", 0, 0, buffer_size, 1000000, 1000000);
-}
+// What receive() does after reading a datagram: copy, terminate, parse.
+class Parser {
+public:
+    bool parse(const std::string& datagram) {
+        std::memcpy(buffer.data(), datagram.data(), datagram.size());
+        buffer[datagram.size()] = '\0';
+        records.frame_counter = 0;
+        records.timestamp = -1.0;
+        return parse_frame(buffer.data(), records);
+    }
+
+private:
+    std::vector<char> buffer = std::vector<char>(buffer_size);
+    FrameRecords records;
+};
 
 void report(benchmark::State& state, const FrameBuilder& frame, unsigned long long allocations) {
     const double iterations = static_cast<double>(state.iterations());
@@ -56,57 +68,35 @@ void report(benchmark::State& state, const FrameBuilder& frame, unsigned long lo
 
 void parse(benchmark::State& state, FrameSize size) {
     const FrameBuilder& frame = frame_of(size);
-    std::unique_ptr<Ombrix> client = make_client();
+    Parser parser;
     // The first frame sizes the record arrays; steady state begins after it.
-    if (!OmbrixInternals::parse_datagram(*client, frame.text().data(), frame.text().size())) {
+    if (!parser.parse(frame.text())) {
         state.SkipWithError("the sample frame does not parse");
         return;
     }
     const unsigned long long before = allocation_counter::allocations();
     for (auto _ : state) {
-        const bool parsed =
-            OmbrixInternals::parse_datagram(*client, frame.text().data(), frame.text().size());
+        const bool parsed = parser.parse(frame.text());
         benchmark::DoNotOptimize(parsed);
     }
     report(state, frame, allocation_counter::allocations() - before);
 }
 
-// The conversions of client/Ombrix.cpp, called exactly as the parser calls them.
-// Kept out of line so that an instruction profile can count it per frame.
-__attribute__((noinline)) double
-convert_all(char* text, const std::vector<FrameBuilder::Number>& numbers, locale_t c) {
+double convert_all(char* text, const std::vector<FrameBuilder::Number>& numbers, locale_t c) {
     double sum = 0.0;
     char* end = nullptr;
     for (const FrameBuilder::Number& number : numbers) {
         char* start = text + number.offset;
-        switch (number.conversion) {
-        case FrameBuilder::Conversion::signed_integer:
+        using Conversion = FrameBuilder::Conversion;
+        if (number.conversion == Conversion::signed_integer)
             sum += static_cast<double>(::strtoll_l(start, &end, 0, c));
-            break;
-        case FrameBuilder::Conversion::unsigned_integer:
+        else if (number.conversion == Conversion::unsigned_integer)
             sum += static_cast<double>(::strtoull_l(start, &end, 0, c));
-            break;
-        case FrameBuilder::Conversion::floating_point:
+        else
             sum += ::strtod_l(start, &end, c);
-            break;
-        }
         benchmark::DoNotOptimize(end);
     }
     return sum;
-}
-
-void floor(benchmark::State& state, FrameSize size) {
-    const FrameBuilder& frame = frame_of(size);
-    const locale_t c = ::newlocale(LC_ALL_MASK, "C", locale_t(0));
-    std::vector<char> text(frame.text().begin(), frame.text().end());
-    text.push_back('\0');
-    const unsigned long long before = allocation_counter::allocations();
-    for (auto _ : state) {
-        const double sum = convert_all(text.data(), frame.numbers(), c);
-        benchmark::DoNotOptimize(sum);
-    }
-    report(state, frame, allocation_counter::allocations() - before);
-    ::freelocale(c);
 }
 
 double median(std::vector<double>& samples) {
@@ -122,24 +112,22 @@ void paired(benchmark::State& state, FrameSize size) {
     constexpr std::size_t max_samples = 1 << 16;
 
     const FrameBuilder& frame = frame_of(size);
-    std::unique_ptr<Ombrix> client = make_client();
+    Parser parser;
     const locale_t c = ::newlocale(LC_ALL_MASK, "C", locale_t(0));
     std::vector<char> text(frame.text().begin(), frame.text().end());
     text.push_back('\0');
-    if (!OmbrixInternals::parse_datagram(*client, frame.text().data(), frame.text().size())) {
+    if (!parser.parse(frame.text())) {
         state.SkipWithError("the sample frame does not parse");
         ::freelocale(c);
         return;
     }
-    std::vector<double> parse_ns;
-    std::vector<double> floor_ns;
+    std::vector<double> parse_ns, floor_ns;
     parse_ns.reserve(max_samples);
     floor_ns.reserve(max_samples);
 
     auto time_parse = [&] {
         const clock::time_point start = clock::now();
-        const bool parsed =
-            OmbrixInternals::parse_datagram(*client, frame.text().data(), frame.text().size());
+        const bool parsed = parser.parse(frame.text());
         benchmark::DoNotOptimize(parsed);
         return std::chrono::duration<double, std::nano>(clock::now() - start).count();
     };
@@ -152,15 +140,10 @@ void paired(benchmark::State& state, FrameSize size) {
 
     bool parse_first = true; // alternates, so that neither always runs on warmer caches
     for (auto _ : state) {
-        double parse_time = 0.0;
-        double floor_time = 0.0;
-        if (parse_first) {
-            parse_time = time_parse();
-            floor_time = time_floor();
-        } else {
-            floor_time = time_floor();
-            parse_time = time_parse();
-        }
+        const double first = parse_first ? time_parse() : time_floor();
+        const double second = parse_first ? time_floor() : time_parse();
+        const double parse_time = parse_first ? first : second;
+        const double floor_time = parse_first ? second : first;
         parse_first = !parse_first;
         if (parse_ns.size() < max_samples) {
             parse_ns.push_back(parse_time);
@@ -176,32 +159,10 @@ void paired(benchmark::State& state, FrameSize size) {
     ::freelocale(c);
 }
 
-void copy(benchmark::State& state, FrameSize size) {
-    const FrameBuilder& frame = frame_of(size);
-    std::vector<char> buffer(buffer_size);
-    if (frame.text().size() >= buffer.size()) {
-        state.SkipWithError("the sample frame does not fit the receive buffer");
-        return;
-    }
-    const unsigned long long before = allocation_counter::allocations();
-    for (auto _ : state) {
-        std::memcpy(buffer.data(), frame.text().data(), frame.text().size());
-        buffer[frame.text().size()] = '\0';
-        benchmark::ClobberMemory();
-    }
-    report(state, frame, allocation_counter::allocations() - before);
-}
-
 void receive(benchmark::State& state, FrameSize size) {
     const FrameBuilder& frame = frame_of(size);
-    std::unique_ptr<Ombrix> client = make_client();
+    auto client = std::make_unique<Ombrix>("", 0, 0, buffer_size, 1000000, 1000000);
     const int sender = ::socket(AF_INET, SOCK_DGRAM, 0);
-    if (!client->valid() || sender < 0) {
-        state.SkipWithError("no UDP sockets on loopback");
-        if (sender >= 0)
-            ::close(sender);
-        return;
-    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(client->get_data_port());
@@ -211,15 +172,12 @@ void receive(benchmark::State& state, FrameSize size) {
                         reinterpret_cast<const sockaddr*>(&address),
                         sizeof(address)) == static_cast<ssize_t>(frame.text().size());
     };
-    if (!send_frame() || !client->receive()) {
-        state.SkipWithError("the sample frame does not arrive or parse");
-        ::close(sender);
-        return;
-    }
+    // The first frame sizes the record arrays; steady state begins after it.
+    const bool ok = sender >= 0 && send_frame() && client->receive();
     const unsigned long long before = allocation_counter::allocations();
     for (auto _ : state) {
-        if (!send_frame() || !client->receive()) {
-            state.SkipWithError("a frame was lost on loopback");
+        if (!ok || !send_frame() || !client->receive()) {
+            state.SkipWithError("a frame did not arrive on loopback or did not parse");
             break;
         }
     }
@@ -232,9 +190,7 @@ void register_all() {
     for (FrameSize size : sizes) {
         const std::string name = frame_size_name(size);
         benchmark::RegisterBenchmark(("parse/" + name).c_str(), parse, size);
-        benchmark::RegisterBenchmark(("floor/" + name).c_str(), floor, size);
         benchmark::RegisterBenchmark(("paired/" + name).c_str(), paired, size);
-        benchmark::RegisterBenchmark(("copy/" + name).c_str(), copy, size);
         benchmark::RegisterBenchmark(("receive/" + name).c_str(), receive, size);
     }
 }

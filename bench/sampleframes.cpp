@@ -1,7 +1,6 @@
 #include "sampleframes.h"
 
 #include <cmath>
-#include <ostream>
 #include <random>
 #include <stdexcept>
 
@@ -43,7 +42,7 @@ public:
         for (int id = 0; id < count; ++id) {
             out.begin_record();
             block_id_quality(id);
-            close_block();
+            out.close_block();
             pose();
         }
         out.end_line();
@@ -59,13 +58,13 @@ public:
             block_id_quality(id);
             out.signed_integer(8);
             out.signed_integer(2);
-            close_block();
+            out.close_block();
             pose();
             out.open_block();
             out.signed_integer(uniform_int(0, 255));
             out.fixed(uniform(-1.0, 1.0), 3);
             out.fixed(uniform(-1.0, 1.0), 3);
-            close_block();
+            out.close_block();
         }
         out.end_line();
     }
@@ -77,7 +76,7 @@ public:
             out.begin_record();
             block_id_quality(id);
             out.signed_integer(uniform_int(0, 1));
-            close_block();
+            out.close_block();
             pose();
         }
         out.end_line();
@@ -91,7 +90,7 @@ public:
             block_id_quality(id);
             out.signed_integer(id % 2); // side
             out.signed_integer(fingers_per_hand);
-            close_block();
+            out.close_block();
             pose();
             for (int finger = 0; finger < fingers_per_hand; ++finger) {
                 pose();
@@ -102,7 +101,7 @@ public:
                 out.fixed(uniform(15.0, 35.0), 3);
                 out.fixed(uniform(5.0, 80.0), 3);
                 out.fixed(uniform(10.0, 25.0), 3);
-                close_block();
+                out.close_block();
             }
         }
         out.end_line();
@@ -116,7 +115,7 @@ public:
             out.open_block();
             out.signed_integer(1000 + 3 * i);
             out.fixed(uniform(0.9, 1.0), 3);
-            close_block();
+            out.close_block();
             position();
         }
         out.end_line();
@@ -130,8 +129,6 @@ private:
         return std::uniform_int_distribution<int>(low, high)(random);
     }
 
-    void close_block() { out.close_block(); }
-
     void block_id_quality(int id) {
         out.open_block();
         out.signed_integer(id);
@@ -144,7 +141,7 @@ private:
         out.fixed(uniform(-1500.0, 1500.0), 3);
         out.fixed(uniform(-1500.0, 1500.0), 3);
         out.fixed(uniform(0.0, 2200.0), 3);
-        close_block();
+        out.close_block();
     }
 
     // A genuine rotation matrix (Rz * Ry * Rx) written with 6 significant digits.
@@ -153,19 +150,13 @@ private:
         const double a = uniform(-pi, pi), b = uniform(-pi / 2, pi / 2), c = uniform(-pi, pi);
         const double ca = std::cos(a), sa = std::sin(a), cb = std::cos(b), sb = std::sin(b);
         const double cc = std::cos(c), sc = std::sin(c);
-        const double matrix[9] = {ca * cb,
-                                  ca * sb * sc - sa * cc,
-                                  ca * sb * cc + sa * sc,
-                                  sa * cb,
-                                  sa * sb * sc + ca * cc,
-                                  sa * sb * cc - ca * sc,
-                                  -sb,
-                                  cb * sc,
-                                  cb * cc};
+        const double matrix[9] = {ca * cb, ca * sb * sc - sa * cc, ca * sb * cc + sa * sc,  // row 1
+                                  sa * cb, sa * sb * sc + ca * cc, sa * sb * cc - ca * sc,  // row 2
+                                  -sb,     cb * sc,                cb * cc};               // row 3
         out.open_block();
         for (double value : matrix)
             out.significant(value, 6);
-        close_block();
+        out.close_block();
     }
 
     void pose() {
@@ -200,37 +191,15 @@ FrameBuilder scene_frame(const SceneShape& shape, unsigned variant) {
     return frame;
 }
 
-SceneShape typical_shape() {
-    SceneShape shape;
-    shape.bodies = 10;
-    shape.skywands = 4;
-    shape.meatools = 2;
-    shape.hands = 2;
-    shape.markers = 20;
-    return shape;
-}
+// bodies, skywands, meatools, hands, markers
+const SceneShape typical_shape{10, 4, 2, 2, 20};
 
 // The typical lab with 40 bodies, and as many markers as let every variant fit.
 SceneShape largest_shape() {
-    SceneShape shape = typical_shape();
-    shape.bodies = 40;
-    auto fits = [&shape](int markers) {
-        shape.markers = markers;
-        for (unsigned variant = 0; variant < largest_frame_variants; ++variant)
-            if (scene_frame(shape, variant).text().size() > largest_datagram)
-                return false;
-        return true;
-    };
-    int low = 0;     // fits
-    int high = 1000; // does not fit
-    while (high - low > 1) {
-        const int middle = (low + high) / 2;
-        if (fits(middle))
-            low = middle;
-        else
-            high = middle;
-    }
-    shape.markers = low;
+    SceneShape shape{40, 4, 2, 2, 400};
+    for (unsigned variant = 0; variant < largest_frame_variants; ++variant)
+        while (scene_frame(shape, variant).text().size() > largest_datagram)
+            --shape.markers;
     return shape;
 }
 
@@ -248,19 +217,12 @@ const char* frame_size_name(FrameSize size) {
     return "?";
 }
 
-std::ostream& operator<<(std::ostream& out, FrameSize size) {
-    return out << frame_size_name(size);
-}
-
 FrameBuilder sample_frame(FrameSize size, unsigned variant) {
     switch (size) {
-    case FrameSize::single_skywand: {
-        SceneShape shape;
-        shape.skywands = 1;
-        return scene_frame(shape, variant);
-    }
+    case FrameSize::single_skywand:
+        return scene_frame(SceneShape{0, 1, 0, 0, 0}, variant);
     case FrameSize::typical:
-        return scene_frame(typical_shape(), variant);
+        return scene_frame(typical_shape, variant);
     case FrameSize::largest: {
         if (variant >= largest_frame_variants)
             throw std::invalid_argument("only variants 0 to 7 of the largest frame are sized");

@@ -6,7 +6,6 @@
 #include "framebuilder.h"
 
 #include <cstddef>
-#include <iosfwd>
 
 enum class FrameSize {
     single_skywand, // one Skywand on a "6df2 " line with buttons and joystick
@@ -18,7 +17,6 @@ enum class FrameSize {
 constexpr std::size_t largest_datagram = 19998;
 
 const char* frame_size_name(FrameSize size);
-std::ostream& operator<<(std::ostream& out, FrameSize size);
 
 // Frames of one size share their shape (line kinds, counts, ids) whatever the
 // variant; the variant changes the numbers. Variants 0 to 7 of the largest

@@ -12,9 +12,9 @@
 #ifndef OMBRIX_H
 #define OMBRIX_H
 
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 // One 6DOF body ("6d " line).
 struct ombrix_body_type {
@@ -73,7 +73,10 @@ struct ombrix_marker_type {
     float position[3];
 };
 
-struct OmbrixInternals;
+struct FrameRecords;
+struct CommandError;
+struct CommandMessage;
+enum class ReplyOutcome;
 
 class Ombrix {
 public:
@@ -107,7 +110,13 @@ public:
     void set_data_neterror();
     void set_data_parseerror();
 
-    // Command channel state.
+    // Command channel state. After a time-out the client gives the command connection up,
+    // since a reply that comes late could otherwise be read as the reply to a later request,
+    // and the next command operation connects anew to the same host and port first. Between
+    // the time-out and that operation server_noconnection() is false. It is true while there
+    // is no connection: no command channel was asked for, the controller closed the
+    // connection (which is not reconnected), or the last reconnect failed (the next
+    // operation tries again).
     bool server_noconnection() const;
     bool server_timeout() const;
     bool server_neterror() const;
@@ -166,71 +175,31 @@ public:
     std::string get_message_msg() const;
 
 private:
-    friend struct OmbrixInternals;
-
     enum error_state { noerror = 0, timeout = 1, neterror = 2, parseerror = 3 };
 
-    // Size of the buffer a command reply is received into, and the longest
-    // request text (prefix included) the channel sends.
-    static constexpr int reply_size = 200;
-    static constexpr int max_request_length = 200;
-
-    bool parse_frame(char* text);
-    bool parse_line(char*& pos, int& skywand_line_count, int& meatool_line_count,
-                    int& calibrated_bodies, int& calibrated_hands);
-    bool parse_bodies(char*& pos);
-    bool parse_skywands_old(char*& pos, int& line_count);
-    bool parse_skywands_new(char*& pos);
-    bool parse_meatools(char*& pos, int& line_count);
-    bool parse_hands(char*& pos);
-    bool parse_markers(char*& pos);
-    bool apply_calibrated_counts(int calibrated_bodies, int calibrated_hands,
-                                 int skywand_line_count, int meatool_line_count);
-
     int cmd_sendreceive(const char* request, char* reply);
-    bool cmd_storelasterror(const char* reply);
-    void clear_lasterror();
-    bool handle_parameter_reply(const std::string& parameter, char* reply, std::string& value);
-    bool handle_message_reply(char* reply);
+    bool command_outcome(ReplyOutcome outcome);
 
     void* command_socket = nullptr;
     int command_timeout_us = 0;
+    unsigned int command_ip = 0; // host byte order
+    unsigned short command_port = 0;
+    bool reconnect = false;        // connect anew before the next request
+    bool reconnect_failed = false; // the last try to connect anew failed
     void* data_socket = nullptr;
     unsigned short data_port = 0;
     int data_timeout_us = 0;
     int data_buffer_size = 0;
     char* data_buffer = nullptr;
 
-    unsigned int frame_counter = 0;
-    double timestamp = -1.0;
     unsigned int num_dropped = 0;
     int datagram_length = 0;
-
-    int num_body = 0;
-    std::vector<ombrix_body_type> bodies;
-    int num_skywand = 0;
-    std::vector<ombrix_skywand_type> skywands;
-    int num_meatool = 0;
-    std::vector<ombrix_meatool_type> meatools;
-    int num_hand = 0;
-    std::vector<ombrix_hand_type> hands;
-    // Indices of the body and hand records written since they were last untracked; every
-    // other record of the two arrays is untracked already.
-    std::vector<int> bodies_written;
-    std::vector<int> hands_written;
-    int num_marker = 0;
-    std::vector<ombrix_marker_type> markers;
-
-    std::string message_origin;
-    std::string message_status;
-    unsigned int message_framenr = 0;
-    unsigned int message_errorid = 0;
-    std::string message_msg;
+    const std::unique_ptr<FrameRecords> records;
+    const std::unique_ptr<CommandMessage> message;
+    const std::unique_ptr<CommandError> last_error;
 
     error_state data_error = noerror;
     error_state server_error = noerror;
-    int last_error_code = 0;
-    std::string last_error_text = "no error";
 };
 
 #endif // OMBRIX_H

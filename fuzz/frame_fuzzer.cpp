@@ -5,8 +5,7 @@
 // agreeing with the result, and a frame that parsed once must parse again to the
 // very same state (parsing depends on the previous frame only where it should).
 
-#include "Ombrix.h"
-#include "OmbrixInternals.h"
+#include "frameparser.h"
 #include "fuzzcheck.h"
 
 #include <cstddef>
@@ -17,16 +16,10 @@
 namespace {
 
 // The tester's receive buffer: datagrams of up to 19998 bytes are parsed.
-constexpr int buffer_size = 20000;
+constexpr std::size_t largest_datagram = 19998;
 
-Ombrix& long_lived_client() {
-    // No command channel and no waiting: only the parser is driven.
-    static Ombrix client("", 0, 0, buffer_size, 0, 0);
-    return client;
-}
-
-bool count_sound(int count) {
-    return count >= 0 && count <= Ombrix::max_records;
+bool count_sound(int count, std::size_t storage) {
+    return count >= 0 && count <= Ombrix::max_records && static_cast<std::size_t>(count) <= storage;
 }
 
 template <typename Record> void append_bytes(std::vector<unsigned char>& state, const Record& r) {
@@ -34,94 +27,74 @@ template <typename Record> void append_bytes(std::vector<unsigned char>& state, 
     state.insert(state.end(), bytes, bytes + sizeof(Record));
 }
 
-// Reads every record the counts make visible (a read past the storage is a
-// sanitizer report), checks what must hold for each, and writes the visible
-// state as bytes into state for comparison. The record types have no padding.
-void check_and_capture(const Ombrix& client, std::vector<unsigned char>& state) {
-    const int bodies = client.get_num_body();
-    const int skywands = client.get_num_skywand();
-    const int tools = client.get_num_meatool();
-    const int hands = client.get_num_hand();
-    const int markers = client.get_num_marker();
-    FUZZ_CHECK(count_sound(bodies));
-    FUZZ_CHECK(count_sound(skywands));
-    FUZZ_CHECK(count_sound(tools));
-    FUZZ_CHECK(count_sound(hands));
-    FUZZ_CHECK(count_sound(markers));
+// Checks what must hold for every record the counts make visible, and writes the
+// visible state as bytes into state for comparison. The record types have no padding.
+void check_and_capture(const FrameRecords& r, std::vector<unsigned char>& state) {
+    FUZZ_CHECK(count_sound(r.num_body, r.bodies.size()));
+    FUZZ_CHECK(count_sound(r.num_skywand, r.skywands.size()));
+    FUZZ_CHECK(count_sound(r.num_meatool, r.meatools.size()));
+    FUZZ_CHECK(count_sound(r.num_hand, r.hands.size()));
+    FUZZ_CHECK(count_sound(r.num_marker, r.markers.size()));
 
     state.clear();
-    const int counts[] = {bodies, skywands, tools, hands, markers};
+    const int counts[] = {r.num_body, r.num_skywand, r.num_meatool, r.num_hand, r.num_marker};
     append_bytes(state, counts);
-    append_bytes(state, client.get_framecounter());
-    append_bytes(state, client.get_timestamp());
-
-    for (int i = 0; i < bodies; ++i) {
-        const ombrix_body_type body = client.get_body(i);
-        FUZZ_CHECK(body.id == i); // bodies are stored at the index of their id
-        append_bytes(state, body);
+    append_bytes(state, r.frame_counter);
+    append_bytes(state, r.timestamp);
+    for (int i = 0; i < r.num_body; ++i) {
+        FUZZ_CHECK(r.bodies[i].id == i); // bodies are stored at the index of their id
+        append_bytes(state, r.bodies[i]);
     }
-    for (int i = 0; i < skywands; ++i) {
-        const ombrix_skywand_type skywand = client.get_skywand(i);
-        FUZZ_CHECK(skywand.num_button <= 16);
-        FUZZ_CHECK(skywand.num_joystick <= 8);
-        append_bytes(state, skywand);
+    for (int i = 0; i < r.num_skywand; ++i) {
+        FUZZ_CHECK(r.skywands[i].num_button <= 16);
+        FUZZ_CHECK(r.skywands[i].num_joystick <= 8);
+        append_bytes(state, r.skywands[i]);
     }
-    for (int i = 0; i < tools; ++i) {
-        const ombrix_meatool_type tool = client.get_meatool(i);
+    for (int i = 0; i < r.num_meatool; ++i) {
+        const ombrix_meatool_type& tool = r.meatools[i];
         FUZZ_CHECK(tool.num_button == 0 || tool.num_button == 1);
         FUZZ_CHECK(tool.button[0] == 0 || tool.button[0] == 1);
         append_bytes(state, tool);
     }
-    for (int i = 0; i < hands; ++i) {
-        const ombrix_hand_type hand = client.get_hand(i);
-        FUZZ_CHECK(hand.id == i); // hands are stored at the index of their id
-        FUZZ_CHECK(hand.num_finger <= 5);
-        append_bytes(state, hand);
+    for (int i = 0; i < r.num_hand; ++i) {
+        FUZZ_CHECK(r.hands[i].id == i); // hands are stored at the index of their id
+        FUZZ_CHECK(r.hands[i].num_finger <= 5);
+        append_bytes(state, r.hands[i]);
     }
-    for (int i = 0; i < markers; ++i)
-        append_bytes(state, client.get_marker(i));
-
-    // Just past the end, every accessor gives the untracked record.
-    FUZZ_CHECK(client.get_body(bodies).quality == -1.0f);
-    FUZZ_CHECK(client.get_body(bodies).id == bodies);
-    FUZZ_CHECK(client.get_skywand(skywands).quality == -1.0f);
-    FUZZ_CHECK(client.get_meatool(tools).quality == -1.0f);
-    FUZZ_CHECK(client.get_hand(hands).quality == -1.0f);
-    FUZZ_CHECK(client.get_marker(markers).quality == -1.0f);
-    FUZZ_CHECK(client.get_marker(markers).id == 0);
+    for (int i = 0; i < r.num_marker; ++i)
+        append_bytes(state, r.markers[i]);
 }
 
-// The error state must tell exactly why a datagram was refused.
-void check_error_state(const Ombrix& client, bool parsed, std::size_t size) {
-    FUZZ_CHECK(!client.data_timeout());
-    const bool unusable_length = size == 0 || size >= static_cast<std::size_t>(buffer_size - 1);
-    if (unusable_length) {
-        FUZZ_CHECK(!parsed);
-        FUZZ_CHECK(client.data_neterror());
-        return;
-    }
-    FUZZ_CHECK(!client.data_neterror());
-    FUZZ_CHECK(parsed != client.data_parseerror());
+// Parses the input as receive does: at most the largest datagram, NUL-terminated,
+// frame counter and timestamp reset first. The text must come back unchanged.
+bool parse(const std::uint8_t* data, std::size_t size, FrameRecords& records) {
+    static std::vector<char> text(largest_datagram + 1);
+    size = size < largest_datagram ? size : largest_datagram;
+    std::memcpy(text.data(), data, size);
+    text[size] = '\0';
+    records.frame_counter = 0;
+    records.timestamp = -1.0;
+    const bool parsed = parse_frame(text.data(), records);
+    FUZZ_CHECK(std::memcmp(text.data(), data, size) == 0);
+    return parsed;
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    Ombrix& client = long_lived_client();
-    const char* text = reinterpret_cast<const char*>(data);
-
-    const bool parsed = OmbrixInternals::parse_datagram(client, text, size);
-    check_error_state(client, parsed, size);
-    // Kept across inputs: the states of thousands of records are megabytes, and
-    // allocating them anew for every input would dominate the fuzzer's time.
+    // One long-lived set of records, so that each frame meets what earlier ones left,
+    // as in real use. The captures are kept across inputs: the states of thousands of
+    // records are megabytes, and allocating them anew would dominate the fuzzer's time.
+    static FrameRecords records;
     static std::vector<unsigned char> first;
     static std::vector<unsigned char> again;
-    check_and_capture(client, first);
 
+    const bool parsed = parse(data, size, records);
+    check_and_capture(records, first);
     if (parsed) {
         // The same frame again, now on the state it produced itself.
-        FUZZ_CHECK(OmbrixInternals::parse_datagram(client, text, size));
-        check_and_capture(client, again);
+        FUZZ_CHECK(parse(data, size, records));
+        check_and_capture(records, again);
         FUZZ_CHECK(again == first);
     }
     return 0;

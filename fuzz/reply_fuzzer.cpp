@@ -5,8 +5,7 @@
 // text. The reply goes through the classification, the parameter echo comparison
 // and the message parsing, and each result must agree with what the reply says.
 
-#include "Ombrix.h"
-#include "OmbrixInternals.h"
+#include "commandreply.h"
 #include "fuzzcheck.h"
 
 #include <cstddef>
@@ -18,11 +17,6 @@ namespace {
 
 // A reply is received into 200 bytes, of which 199 hold text.
 constexpr std::size_t longest_reply = 199;
-
-Ombrix& long_lived_client() {
-    static Ombrix client("", 0, 0, 2000, 0, 0);
-    return client;
-}
 
 bool starts_with(const std::string& text, const char* prefix) {
     return text.compare(0, std::strlen(prefix), prefix) == 0;
@@ -39,24 +33,23 @@ std::string reply_text(const char* reply, std::size_t length) {
     return std::string(reply, ::strnlen(reply, kept));
 }
 
-void check_classification(Ombrix& client, const char* reply, std::size_t length,
-                          const std::string& text) {
-    client.set_server_noerror();
-    const bool success = OmbrixInternals::store_last_error(client, reply, length);
+void check_classification(const std::string& text) {
+    CommandError error;
+    const ReplyOutcome outcome = classify_reply(text.c_str(), error);
+    const bool success = outcome == ReplyOutcome::success;
     FUZZ_CHECK(success == (text == "ombrix ok"));
 
-    int code = 0;
-    std::string error_text;
-    const bool has_error = client.get_lasterror(code);
-    FUZZ_CHECK(has_error == client.get_lasterror(error_text));
+    const int code = error.code;
+    const std::string& error_text = error.text;
+    const bool has_error = code != 0;
     if (!starts_with(text, "ombrix err ")) {
         // Only an error reply fills the last error, and nothing here is a parse error.
         FUZZ_CHECK(!has_error);
-        FUZZ_CHECK(!client.server_parseerror());
+        FUZZ_CHECK(outcome != ReplyOutcome::malformed);
         return;
     }
     FUZZ_CHECK(!success);
-    if (client.server_parseerror()) {
+    if (outcome == ReplyOutcome::malformed) {
         FUZZ_CHECK(has_error && code == -1111 && error_text == "internal SDK error");
         return;
     }
@@ -67,63 +60,62 @@ void check_classification(Ombrix& client, const char* reply, std::size_t length,
     }
 }
 
-void check_parameter_reply(Ombrix& client, const std::string& parameter, const char* reply,
-                           std::size_t length, const std::string& text) {
-    client.set_server_noerror();
-    std::string value = "stale";
-    const bool read = OmbrixInternals::parameter_reply(client, parameter, reply, length, value);
+void check_parameter_reply(const std::string& parameter, const std::string& text) {
+    std::string value;
+    CommandError error;
+    const ReplyOutcome outcome = parameter_reply(parameter, text.c_str(), value, error);
+    const bool read = outcome == ReplyOutcome::success;
     if (!starts_with(text, "ombrix set ")) {
         FUZZ_CHECK(read == (text == "ombrix ok"));
         FUZZ_CHECK(value.empty());
         return;
     }
     if (!read) {
-        FUZZ_CHECK(client.server_parseerror());
+        FUZZ_CHECK(outcome == ReplyOutcome::malformed);
         FUZZ_CHECK(value.empty());
         return;
     }
     // The value is the end of the reply, without the blanks that separate it.
-    FUZZ_CHECK(!client.server_parseerror());
     FUZZ_CHECK(ends_with(text, value));
     FUZZ_CHECK(value.empty() || value[0] != ' ');
 }
 
 // A controller that echoes the parameter text exactly as asked, one blank and a
 // value: the name must match and the value come back whole.
-void check_exact_echo(Ombrix& client, const std::string& parameter) {
+void check_exact_echo(const std::string& parameter) {
     static const std::string value = "7 on";
     const std::string reply = "ombrix set " + parameter + " " + value;
     if (reply.size() > longest_reply)
         return;
     std::string read_value;
-    client.set_server_noerror();
-    FUZZ_CHECK(OmbrixInternals::parameter_reply(client, parameter, reply.data(), reply.size(),
-                                                read_value));
+    CommandError error;
+    FUZZ_CHECK(parameter_reply(parameter, reply.c_str(), read_value, error) ==
+               ReplyOutcome::success);
     FUZZ_CHECK(read_value == value);
 }
 
-void check_message_reply(Ombrix& client, const char* reply, std::size_t length,
-                         const std::string& text) {
-    client.set_server_noerror();
-    const bool read = OmbrixInternals::message_reply(client, reply, length);
-    int code = 0;
+void check_message_reply(const std::string& text) {
+    CommandMessage message;
+    CommandError error;
+    const ReplyOutcome outcome = message_reply(text.c_str(), message, error);
+    const bool read = outcome == ReplyOutcome::success;
     if (!starts_with(text, "ombrix msg ")) {
         FUZZ_CHECK(!read);
         if (!starts_with(text, "ombrix err "))
-            FUZZ_CHECK(!client.get_lasterror(code));
+            FUZZ_CHECK(error.code == 0);
         return;
     }
     // A message reply never touches the last error or the error state.
-    FUZZ_CHECK(!client.get_lasterror(code));
-    FUZZ_CHECK(!client.server_parseerror());
+    FUZZ_CHECK(error.code == 0);
+    FUZZ_CHECK(outcome != ReplyOutcome::malformed);
     if (!read)
         return;
-    const std::string origin = client.get_message_origin();
-    const std::string status = client.get_message_status();
+    const std::string& origin = message.origin;
+    const std::string& status = message.status;
     FUZZ_CHECK(!origin.empty() && origin.find(' ') == std::string::npos);
     FUZZ_CHECK(!status.empty() && status.find(' ') == std::string::npos);
     FUZZ_CHECK(text.find(origin + ' ') != std::string::npos);
-    FUZZ_CHECK(text.find('"' + client.get_message_msg() + '"') != std::string::npos);
+    FUZZ_CHECK(text.find('"' + message.msg + '"') != std::string::npos);
 }
 
 } // namespace
@@ -142,11 +134,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         length = size - split - 1;
     }
 
-    Ombrix& client = long_lived_client();
     const std::string text = reply_text(reply, length);
-    check_classification(client, reply, length, text);
-    check_parameter_reply(client, parameter, reply, length, text);
-    check_exact_echo(client, parameter);
-    check_message_reply(client, reply, length, text);
+    check_classification(text);
+    check_parameter_reply(parameter, text);
+    check_exact_echo(parameter);
+    check_message_reply(text);
     return 0;
 }
