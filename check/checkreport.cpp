@@ -41,30 +41,26 @@ std::string reportJson(const CheckReport& report) {
     const JoystickResult& j = report.joystick;
     // A device without joystick values skips the item, which then counts as passed.
     const Json joystick = {{"ok", j.ok},
-                    {"skipped", !j.present},
-                    {"directions_reached", j.directionsReached},
-                    {"max_deflection", rounded(j.maxDeflection, 2)},
-                    {"rest_x", optionalNumber(j.restX, 3)},
-                    {"rest_y", optionalNumber(j.restY, 3)}};
+                           {"skipped", !j.present},
+                           {"directions_reached", j.directionsReached},
+                           {"max_deflection", rounded(j.maxDeflection, 2)},
+                           {"rest_x", optionalNumber(j.restX, 3)},
+                           {"rest_y", optionalNumber(j.restY, 3)}};
 
     const TrackingResult& t = report.tracking;
     // Four decimals keep a share just below the 0.95 threshold from printing as 0.95.
     const Json tracking = {{"ok", t.ok},
-                                     {"frames", t.frames},
-                                     {"tracked_share", rounded(t.trackedShare, 4)},
-                                     {"lost_frames", t.lostFrames},
-                                     {"counter_restarts", t.counterRestarts},
-                                     {"rate_hz", rounded(t.rateHz, 1)}};
+                           {"frames", t.frames},
+                           {"tracked_share", rounded(t.trackedShare, 4)},
+                           {"lost_frames", t.lostFrames},
+                           {"counter_restarts", t.counterRestarts},
+                           {"rate_hz", rounded(t.rateHz, 1)}};
 
-    const Json out = {{"device", report.device},
-                                {"verdict", verdictText(report.verdict)},
-                                {"started", report.started},
-                                {"duration_s", rounded(report.durationS, 1)},
-                                {"port", report.port},
-                                {"buttons", buttons},
-                                {"joystick", joystick},
-                                {"tracking", tracking},
-                                {"open", report.openItems}};
+    const Json out = {{"device", report.device},   {"verdict", verdictText(report.verdict)},
+                      {"started", report.started}, {"duration_s", rounded(report.durationS, 1)},
+                      {"port", report.port},       {"buttons", buttons},
+                      {"joystick", joystick},      {"tracking", tracking},
+                      {"open", report.openItems}};
     return out.dump(1) + '\n';
 }
 

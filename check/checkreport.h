@@ -13,8 +13,8 @@
 enum class CheckVerdict { running, pass, fail };
 
 struct ButtonResult {
-    std::string name; // the panel's name, e.g. "Button 1" or "Joystick press"
-    bool ok = false;  // has gone down and come up again
+    std::string name;  // the panel's name, e.g. "Button 1" or "Joystick press"
+    bool ok = false;   // has gone down and come up again
     bool down = false; // pressed in the newest frame
     int presses = 0;
     int bounces = 0; // press edges that followed the previous one within the bounce window

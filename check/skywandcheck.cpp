@@ -145,8 +145,7 @@ void SkywandCheck::updateJoystick(const ombrix_skywand_type& record, Clock::time
     }
 }
 
-void SkywandCheck::updateTracking(std::uint32_t frameCounter, bool tracked,
-                                  Clock::time_point now) {
+void SkywandCheck::updateTracking(std::uint32_t frameCounter, bool tracked, Clock::time_point now) {
     TrackingResult& t = result.tracking;
     if (haveCounter) {
         if (frameCounter > lastCounter)
