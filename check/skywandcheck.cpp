@@ -148,11 +148,14 @@ void SkywandCheck::updateJoystick(const ombrix_skywand_type& record, Clock::time
 void SkywandCheck::updateTracking(std::uint32_t frameCounter, bool tracked, Clock::time_point now) {
     TrackingResult& t = result.tracking;
     if (haveCounter) {
-        if (frameCounter > lastCounter)
-            t.lostFrames += long(frameCounter - lastCounter - 1);
-        else if (frameCounter < lastCounter)
-            ++t.counterRestarts; // the controller started counting anew; nothing was lost
+        // Unsigned arithmetic steps over the counter's wrap from 4294967295 to 0. A step back,
+        // or one forward too far to be a gap, is the controller counting anew: nothing lost.
         // An equal counter is the same frame again: neither lost nor new.
+        const std::uint32_t step = frameCounter - lastCounter;
+        if (step >= 1 && step <= maxCountedGap)
+            t.lostFrames += long(step - 1);
+        else if (step != 0)
+            ++t.counterRestarts;
     } else {
         firstFrame = now;
     }

@@ -29,6 +29,9 @@ public:
     static constexpr auto restTime = std::chrono::seconds(1);
     // A direction counts as reached at this deflection (distance from the centre).
     static constexpr double edgeDeflection = 0.9;
+    // A forward step of the frame counter larger than this is a restart, not a loss (as the
+    // monitor's stream figures count it).
+    static constexpr std::uint32_t maxCountedGap = 1000000;
     static constexpr double minTrackedShare = 0.95;
     static constexpr double maxLostShare = 0.01;
 

@@ -116,6 +116,7 @@ TEST(SkywandCheck, TrackingFromQualityAndFrameCounterGaps) {
         {"one gap of 2 in 200", 3, 0, 2, 0, true},
         {"one gap of 5 in 200", 6, 0, 5, 0, false},
         {"counter restarted", -1000, 0, 0, 1, true},
+        {"counter jumped by millions: restarted", 3000000, 0, 0, 1, true},
         {"untracked spell of 9 in 200", 1, 9, 0, 0, true},
         {"untracked spell of 11 in 200", 1, 11, 0, 0, false},
     };
