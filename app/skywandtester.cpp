@@ -3,6 +3,8 @@
 #include "Ombrix.h"
 #include "appresources.h"
 #include "buttonwidget.h"
+#include "checkwindow.h"
+#include "finddialog.h"
 #include "helpbrowser.h"
 #include "repaintpacer.h"
 #include "settingportdlg.h"
@@ -69,6 +71,7 @@ Skywandtester::Skywandtester(QWidget* parent, Qt::WindowFlags flags)
     registerAppResources();
 
     ui.setupUi(this);
+    tracking.setObserver(&checkFeed);
     setupActions();
     readOrCreateConfig();
     setupLayOut();
@@ -94,6 +97,8 @@ void Skywandtester::setupActions() {
     connect(ui.action_exit, &QAction::triggered, this, &Skywandtester::onActionExit);
     connect(ui.action_port, &QAction::triggered, this, &Skywandtester::openSettingsPortDlg);
     connect(ui.action_info, &QAction::triggered, this, &Skywandtester::onInfo);
+    connect(ui.action_find, &QAction::triggered, this, &Skywandtester::openFindDialog);
+    connect(ui.action_check, &QAction::triggered, this, &Skywandtester::openCheckWindow);
 }
 
 void Skywandtester::startTrackingThread() {
@@ -350,4 +355,16 @@ void Skywandtester::onInfo() {
     QMessageBox::information(this, QStringLiteral("Skywandtester"),
                              QStringLiteral("Skywand tester tool.\n") + makerNotice(),
                              QMessageBox::Ok, QMessageBox::NoButton);
+}
+
+void Skywandtester::openFindDialog() {
+    FindDialog dialog(checkFeed, ui.cboSkywand, QString::fromLatin1(dataPort), this);
+    dialog.exec();
+}
+
+void Skywandtester::openCheckWindow() {
+    if (!checkWindow)
+        checkWindow = new CheckWindow(checkFeed, this);
+    checkWindow->checkDevice(ui.cboSkywand->currentIndex(), ui.cboSkywand->currentText(),
+                             QString::fromLatin1(dataPort).toInt());
 }

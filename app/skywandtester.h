@@ -5,14 +5,17 @@
 #ifndef SKYWANDTESTER_H
 #define SKYWANDTESTER_H
 
+#include "checkfeed.h"
 #include "portentry.h"
 #include "trackingsnapshot.h"
 #include "ui_skywandtester.h"
 
 #include <QByteArray>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
+class CheckWindow;
 class Ombrix;
 class QLabel;
 class QVBoxLayout;
@@ -36,6 +39,8 @@ private slots:
     void onReceiveTrackingData();
     void onReceiveTrackingDataError();
     void onActionExit();
+    void openFindDialog();
+    void openCheckWindow();
 
 private:
     // Lets the tests reach the client, the thread and the port text.
@@ -67,6 +72,9 @@ private:
     QLabel* statusLabel = nullptr;          // owned by the status bar
     SkywandWidget* skywandWidget = nullptr; // owned by frame_main
     QVBoxLayout* panelLayout = nullptr;     // owned by frame_main
+    // Sees every frame for the device check; outlives `tracking`, which calls it.
+    CheckFeed checkFeed;
+    QPointer<CheckWindow> checkWindow; // a child window, deleted when closed
     // What the slots read of the client; see TrackingSnapshot.
     TrackingSnapshot tracking;
     // The status line last built, and the device number and port text it was built from.

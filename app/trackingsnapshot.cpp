@@ -18,12 +18,19 @@ void TrackingSnapshot::publish(const Ombrix& client, bool received) {
         staging.resize(static_cast<size_t>(count));
         for (int i = 0; i < count; ++i)
             staging[static_cast<size_t>(i)] = client.get_skywand(i);
+        if (observer)
+            observer->framePublished(client.get_framecounter(), staging);
     }
 
     std::lock_guard<std::mutex> reading(readMutex);
     if (received)
         published.swap(staging);
     error = newError;
+}
+
+void TrackingSnapshot::setObserver(TrackingObserver* frameObserver) {
+    std::lock_guard<std::mutex> publishing(publishMutex);
+    observer = frameObserver;
 }
 
 int TrackingSnapshot::numSkywand() const {

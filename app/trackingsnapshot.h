@@ -10,6 +10,7 @@
 #define TRACKINGSNAPSHOT_H
 
 #include "Ombrix.h"
+#include "trackingobserver.h"
 
 #include <mutex>
 #include <vector>
@@ -31,6 +32,10 @@ public:
 
     static ombrix_skywand_type untrackedSkywand(int index);
 
+    // Given every good frame's Skywand records as they are published; null for none. Once
+    // this returns, a publish in progress has finished, so the old observer may go.
+    void setObserver(TrackingObserver* frameObserver);
+
 private:
     // Serialises publishers (the GUI thread's first receive and the receiver thread never
     // publish at the same time, but this makes the hand-over explicit) and guards `staging`.
@@ -38,6 +43,7 @@ private:
     // Filled outside the read lock, then swapped with `published`; both keep their capacity,
     // so after the first frames publishing allocates nothing.
     std::vector<ombrix_skywand_type> staging;
+    TrackingObserver* observer = nullptr; // guarded by publishMutex
 
     mutable std::mutex readMutex;
     std::vector<ombrix_skywand_type> published;

@@ -96,18 +96,26 @@ void TestMainWindow::menusAndActions() {
     QStringList menuTitles;
     for (QAction* menu : menus)
         menuTitles << menu->text();
-    QCOMPARE(menuTitles, (QStringList{"&File", "&Settings", "&Help"}));
+    QCOMPARE(menuTitles, (QStringList{"&File", "&Settings", "&Check", "&Help"}));
 
     // Each menu top to bottom: object name, text, shortcut, status tip, what's-this.
     const QList<QStringList> expected[] = {
         {{"action_exit", "E&xit", "Q", "Exit", "Exit"}},
         {{"action_port", "&Port settings", "F2", "Port settings", "Open port settings dialog"}},
+        {{"action_find", "&Find my Skywand…", "F3",
+          "Select the Skywand in your hand by pressing one of its buttons",
+          "Asks you to press a button on the Skywand in your hand and selects that device"},
+         {"action_check", "&Check Skywand…", "F4",
+          "Check the selected Skywand: buttons, joystick and tracking",
+          "Opens a checklist for the selected Skywand that ticks off every button, the "
+          "joystick's eight directions and rest, and the tracking, and gives a verdict you can "
+          "save as a report"}},
         {{"action_Help", "&Help", "F1", "", ""},
          {"actionWhat_s_this", "&What's this?", "", "", ""},
          {"", "", "", "", ""}, // separator
          {"action_info", "&About", "", "About", "Open about dialog"}},
     };
-    for (int m = 0; m < 3; ++m) {
+    for (int m = 0; m < 4; ++m) {
         QList<QStringList> actual;
         for (QAction* a : menus[m]->menu()->actions()) {
             QVERIFY(a->icon().isNull());

@@ -1,0 +1,47 @@
+// Hands every received frame to the device check and to the search for the device in hand.
+//
+// The receiver thread calls framePublished for every good frame, so the check sees each one
+// even while the display shows only the newest at the screen's pace. The GUI thread starts,
+// reads and ends the check and the search. One mutex guards both; it is held only for one
+// frame's update or one copy of the state, never across a wait.
+
+#ifndef CHECKFEED_H
+#define CHECKFEED_H
+
+#include "skywandcheck.h"
+#include "skywandfinder.h"
+#include "trackingobserver.h"
+
+#include <mutex>
+#include <optional>
+
+class CheckFeed : public TrackingObserver {
+public:
+    void framePublished(unsigned int frameCounter,
+                        const std::vector<ombrix_skywand_type>& skywands) override;
+
+    // A new check of device `index` (0 = S1), replacing any earlier one.
+    void startCheck(int index, const SkywandCheck::Settings& settings);
+    // Ends a running check: it fails unless it has passed.
+    void finishCheck();
+    void stopCheck();
+    // The check's state now, after letting its time limit run; none without a check.
+    std::optional<CheckReport> checkReport();
+    // Device index of the check, -1 without one.
+    int checkedDevice() const;
+
+    void startFind();
+    void stopFind();
+    // The device found so far, and how many frames arrived since the search began.
+    std::optional<int> found() const;
+    long framesSinceFindStarted() const;
+
+private:
+    mutable std::mutex mutex;
+    std::optional<SkywandCheck> check;
+    int checkIndex = -1;
+    std::optional<SkywandFinder> finder;
+    long findFrames = 0;
+};
+
+#endif // CHECKFEED_H

@@ -1,0 +1,206 @@
+#include "checkwindow.h"
+
+#include "checkfeed.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QSaveFile>
+#include <QTreeWidgetItem>
+
+namespace {
+
+QString times(int n) {
+    return n == 1 ? QObject::tr("once") : QObject::tr("%1 times").arg(n);
+}
+
+QString buttonText(const ButtonResult& b) {
+    QString text = b.ok ? QObject::tr("pressed %1").arg(times(b.presses))
+                        : (b.down ? QObject::tr("held down: release it")
+                                  : QObject::tr("press and release it"));
+    if (b.bounces > 0)
+        text += QObject::tr(", bounced %1").arg(times(b.bounces));
+    return text;
+}
+
+QString joystickText(const JoystickResult& j) {
+    if (!j.present)
+        return QObject::tr("none on this device");
+    QString text = QObject::tr("%1 of 8 directions, farthest %2")
+                       .arg(j.directionsReached)
+                       .arg(j.maxDeflection, 0, 'f', 2);
+    if (j.ok && j.restX && j.restY)
+        text += QObject::tr(", rests at %1, %2").arg(*j.restX, 0, 'f', 2).arg(*j.restY, 0, 'f', 2);
+    else if (j.directionsReached == 8)
+        text += QObject::tr(": now let it rest");
+    return text;
+}
+
+QString trackingText(const TrackingResult& t) {
+    return QObject::tr("tracked in %1 % of %2 frames, %3 lost")
+        .arg(100.0 * t.trackedShare, 0, 'f', 1)
+        .arg(t.frames)
+        .arg(t.lostFrames);
+}
+
+} // namespace
+
+CheckWindow::CheckWindow(CheckFeed& feed, QWidget* parent)
+    : QWidget(parent, Qt::Window), feed(feed) {
+    ui.setupUi(this);
+    setAttribute(Qt::WA_DeleteOnClose);
+    connect(ui.btn_save, &QPushButton::clicked, this, &CheckWindow::saveReport);
+    connect(ui.btn_restart, &QPushButton::clicked, this, &CheckWindow::restart);
+    connect(ui.btn_close, &QPushButton::clicked, this, &QWidget::close);
+    connect(&refreshTimer, &QTimer::timeout, this, &CheckWindow::refresh);
+    refreshTimer.start(refreshMs);
+}
+
+void CheckWindow::checkDevice(int index, const QString& device, int port) {
+    const bool sameCheck = index >= 0 && index == deviceIndex && feed.checkedDevice() == index;
+    deviceIndex = index;
+    deviceName = device;
+    dataPort = port;
+    if (!sameCheck)
+        restart();
+    show();
+    raise();
+    activateWindow();
+}
+
+void CheckWindow::restart() {
+    ui.tree_items->clear();
+    ui.btn_save->setEnabled(deviceIndex >= 0);
+    ui.btn_restart->setEnabled(deviceIndex >= 0);
+    if (deviceIndex < 0) {
+        feed.stopCheck();
+        ui.lbl_device->setText(tr("No Skywand to check: no tracking data has listed a device "
+                                  "yet. Start the controller, then choose Check Skywand again."));
+        ui.lbl_verdict->setText(QString());
+        ui.lbl_figures->setText(QString());
+        return;
+    }
+    SkywandCheck::Settings settings;
+    settings.device = deviceName.toStdString();
+    settings.port = dataPort;
+    feed.startCheck(deviceIndex, settings);
+    ui.lbl_device->setText(
+        tr("Checking %1: press and release every button, push the joystick to its edge in all "
+           "eight directions, then let it go.")
+            .arg(deviceName));
+    refresh();
+}
+
+void CheckWindow::refresh() {
+    if (const std::optional<CheckReport> report = feed.checkReport())
+        showReport(*report);
+}
+
+void CheckWindow::showReport(const CheckReport& report) {
+    struct Row {
+        QString name, result;
+        bool ok;
+    };
+    QList<Row> rows;
+    // Until a record of the device has arrived, its buttons and joystick are unknown.
+    if (!report.openItems.empty() && report.openItems.front() == "Device data") {
+        rows.append({tr("Device data"), tr("no record of this device yet"), false});
+    } else {
+        for (const ButtonResult& b : report.buttons)
+            rows.append({QString::fromStdString(b.name), buttonText(b), b.ok});
+        rows.append({tr("Joystick"), joystickText(report.joystick), report.joystick.ok});
+    }
+    rows.append({tr("Tracking"), trackingText(report.tracking), report.tracking.ok});
+
+    QTreeWidget* tree = ui.tree_items;
+    if (tree->topLevelItemCount() != rows.size()) {
+        tree->clear();
+        for (int i = 0; i < rows.size(); ++i) {
+            auto* item = new QTreeWidgetItem(tree);
+            item->setFlags(Qt::ItemIsEnabled); // ticked by the check, not by the user
+        }
+    }
+    for (int i = 0; i < rows.size(); ++i) {
+        QTreeWidgetItem* item = tree->topLevelItem(i);
+        item->setText(0, rows[i].name);
+        item->setText(1, rows[i].result);
+        item->setCheckState(0, rows[i].ok ? Qt::Checked : Qt::Unchecked);
+    }
+    tree->resizeColumnToContents(0);
+
+    switch (report.verdict) {
+    case CheckVerdict::pass:
+        ui.lbl_verdict->setText(tr("PASS"));
+        ui.lbl_verdict->setStyleSheet(QStringLiteral("color: darkgreen;"));
+        break;
+    case CheckVerdict::fail:
+        ui.lbl_verdict->setText(tr("FAIL"));
+        ui.lbl_verdict->setStyleSheet(QStringLiteral("color: red;"));
+        break;
+    case CheckVerdict::running:
+        ui.lbl_verdict->setText(tr("checking…"));
+        ui.lbl_verdict->setStyleSheet(QStringLiteral("color: gray;"));
+        break;
+    }
+
+    QStringList open;
+    for (const std::string& item : report.openItems)
+        open << QString::fromStdString(item);
+    QString figures = tr("%1 on port %2, started %3, %4 s, %5 frames a second")
+                          .arg(QString::fromStdString(report.device))
+                          .arg(report.port)
+                          .arg(QString::fromStdString(report.started))
+                          .arg(report.durationS, 0, 'f', 1)
+                          .arg(report.tracking.rateHz, 0, 'f', 1);
+    if (report.verdict == CheckVerdict::fail)
+        figures += tr("\nOpen: %1").arg(open.join(QStringLiteral(", ")));
+    ui.lbl_figures->setText(figures);
+}
+
+QString CheckWindow::defaultReportName(const QString& device, const QDateTime& when) {
+    return QStringLiteral("skywand-check-%1-%2.json")
+        .arg(device, when.toString(QStringLiteral("yyyy-MM-dd-HHmm")));
+}
+
+// A report goes into a lab log with its verdict, so a check still running is ended first,
+// once the user has chosen where to save it.
+void CheckWindow::saveReport() {
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("Save report"),
+        QDir::home().filePath(defaultReportName(deviceName, QDateTime::currentDateTime())),
+        tr("Check reports (*.json)"));
+    if (path.isEmpty())
+        return;
+    feed.finishCheck();
+    refresh();
+    QString error;
+    if (!saveReportTo(path, &error))
+        QMessageBox::warning(this, tr("Save report"),
+                             tr("The report could not be saved to %1: %2").arg(path, error));
+}
+
+bool CheckWindow::saveReportTo(const QString& path, QString* error) {
+    const std::optional<CheckReport> report = feed.checkReport();
+    if (!report) {
+        if (error)
+            *error = tr("no check has run");
+        return false;
+    }
+    const std::string json = reportJson(*report);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text) ||
+        file.write(json.data(), qint64(json.size())) != qint64(json.size()) || !file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+// The check ends with the window: nothing is left feeding a checklist nobody sees.
+void CheckWindow::closeEvent(QCloseEvent* event) {
+    refreshTimer.stop();
+    feed.stopCheck();
+    QWidget::closeEvent(event);
+}

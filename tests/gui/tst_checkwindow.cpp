@@ -1,0 +1,99 @@
+// The device check in the real tester: frames over UDP on loopback find the device in hand
+// and drive the Check window's checklist to a pass, and the saved report says so.
+
+#include "checkwindow.h"
+#include "frames.h"
+#include "framesender.h"
+#include "skywandtesterprobe.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <cmath>
+
+namespace {
+
+// S1 lies with its button 1 held; S2 is the device in hand.
+QByteArray frame(quint32 s2Buttons, double x = 0, double y = 0, unsigned counter = 1) {
+    const TestDevice lying{6, 0b1}, inHand{6, s2Buttons, {x, y}};
+    return newerFrame({lying, inHand}, counter);
+}
+
+// Every button of S2 pressed and released, the stick at its edge in all eight directions,
+// then resting for more than a second at 10 ms per frame.
+QList<QByteArray> passingSequence() {
+    QList<QByteArray> frames;
+    const auto next = [&frames](quint32 buttons, double x = 0, double y = 0) {
+        frames << frame(buttons, x, y, unsigned(frames.size()) + 1);
+    };
+    for (quint32 buttons : {0u, 1u, 0u, 2u, 0u, 4u, 0u, 8u, 0u, 16u, 0u, 32u, 0u})
+        next(buttons);
+    for (int k = 0; k < 8; ++k)
+        next(0, 0.95 * std::cos(k * M_PI / 4), 0.95 * std::sin(k * M_PI / 4));
+    while (frames.size() < 140)
+        next(0, 0.01, -0.02);
+    return frames;
+}
+
+} // namespace
+
+class TestCheckWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void findThenCheckTheDeviceInHand();
+};
+
+// The lab's flow: Find selects the device in hand, Check takes it to a pass, the report says so.
+void TestCheckWindow::findThenCheckTheDeviceInHand() {
+    const quint16 port = freeUdpPort();
+    SkywandtesterProbe::writeConfig(QByteArray::number(port));
+    FrameSender sender(port);
+    sender.repeat(frame(0), 10);
+    Skywandtester window;
+    auto* selector = childOf<QComboBox>(window, "cboSkywand");
+    QTRY_COMPARE(selector->count(), 2);
+
+    // S1's held button does not count; S2's press, once the dialog waits, does.
+    QTimer::singleShot(300, &window, [&] { sender.cycle({frame(0), frame(0b10)}, 10); });
+    // A dialog that never finds the device fails the test below instead of hanging it.
+    QTimer::singleShot(10000, &window, [] {
+        if (QWidget* dialog = QApplication::activeModalWidget())
+            dialog->close();
+    });
+    childOf<QAction>(window, "action_find")->trigger();
+    QCOMPARE(selector->currentIndex(), 1);
+
+    sender.stop(); // the sequence below starts from its first frame
+    childOf<QAction>(window, "action_check")->trigger();
+    auto* check = window.findChild<CheckWindow*>();
+    QVERIFY(check && check->isVisible());
+    sender.cycle(passingSequence(), 10);
+    QTRY_COMPARE_WITH_TIMEOUT(childOf<QLabel>(*check, "lbl_verdict")->text(),
+                              QStringLiteral("PASS"), 20000);
+
+    // Six buttons (the sixth is the joystick press), the joystick and the tracking, all ticked.
+    auto* checklist = childOf<QTreeWidget>(*check, "tree_items");
+    QCOMPARE(checklist->topLevelItemCount(), 8);
+    for (int i = 0; i < checklist->topLevelItemCount(); ++i)
+        QCOMPARE(checklist->topLevelItem(i)->checkState(0), Qt::Checked);
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath(CheckWindow::defaultReportName("S2", {}));
+    QVERIFY(check->saveReportTo(path));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray report = file.readAll();
+    for (const QByteArray& entry :
+         {QByteArray("\"device\": \"S2\""), QByteArray("\"verdict\": \"pass\""),
+          "\"port\": " + QByteArray::number(port)})
+        QVERIFY2(report.contains(entry), report.constData());
+    SkywandtesterProbe::removeConfig();
+}
+
+QTEST_MAIN(TestCheckWindow)
+#include "tst_checkwindow.moc"
