@@ -10,8 +10,10 @@
 #include "ui_skywandtester.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
+#include <QTimer>
 
 class Ombrix;
 class QLabel;
@@ -49,6 +51,12 @@ private:
     void setupLayOut();
     void initDataReceiver();
     void fillCboSkywand();
+    // Frames may come far faster than the screen refreshes, and a picture nobody sees costs
+    // as much as one that is seen: the newest published state is presented at once after a
+    // quiet spell of one refresh interval, otherwise when the interval is over.
+    void schedulePresentation();
+    void presentNewest();
+    static qint64 refreshIntervalNs(double hertz);
     void processingData(const TrackingSnapshot& frame);
     void processingDataError(const TrackingSnapshot& frame);
 
@@ -69,10 +77,9 @@ private:
     QVBoxLayout* panelLayout = nullptr;     // owned by frame_main
     // What the slots read of the client; see TrackingSnapshot.
     TrackingSnapshot tracking;
-    // The status line last built, and the device number and port text it was built from.
-    QString statusLineText;
-    qint64 statusLineDevice = 0;
-    QByteArray statusLinePort;
+    qint64 presentIntervalNs = 0;
+    QElapsedTimer sincePresented;
+    QTimer presentTimer;
 };
 
 #endif // SKYWANDTESTER_H

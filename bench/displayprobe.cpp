@@ -55,13 +55,15 @@ bool DisplayProbe::notify(QObject* receiver, QEvent* event) {
 }
 
 bool DisplayProbe::VisibleState::operator==(const VisibleState& other) const {
-    return knob == other.knob && texts == other.texts && styles == other.styles &&
+    return h == other.h && v == other.v && pressed == other.pressed && texts == other.texts && styles == other.styles &&
            hidden == other.hidden && status == other.status;
 }
 
 DisplayProbe::VisibleState DisplayProbe::visibleState() const {
     VisibleState state;
-    state.knob = indicator->knob();
+    state.h = indicator->valueH();
+    state.v = indicator->valueV();
+    state.pressed = indicator->isJoystickPressed();
     for (size_t i = 0; i < state.texts.size(); ++i) {
         const QLabel* label = labels[static_cast<int>(i)];
         state.texts[i] = label->text();

@@ -63,7 +63,8 @@ public:
 
 private:
     struct VisibleState {
-        JoystickWidget::Knob knob;
+        double h = 0, v = 0;
+        bool pressed = false;
         // Copies of the labels' own strings: taking a state allocates nothing.
         std::array<QString, 7> texts;
         std::array<QString, 7> styles;

@@ -1,10 +1,8 @@
-// Closes the message boxes that the tester shows (at start-up the constructor waits in one)
-// and records what they said; rejects any other modal dialog.
-
+// Answers the modal boxes the tester shows (at start-up the constructor waits in one) with
+// their OK button and records what they said; rejects any other modal dialog.
 #ifndef MODALCLOSER_H
 #define MODALCLOSER_H
 
-#include <QMessageBox>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -14,11 +12,8 @@ class ModalCloser : public QObject {
 
 public:
     ModalCloser();
-
     QStringList titles;
     QStringList texts;
-    QList<QMessageBox::StandardButtons> buttons;
-    QList<QMessageBox::Icon> icons;
     int dialogsRejected = 0;
 
 private slots:

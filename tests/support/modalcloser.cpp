@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QMessageBox>
 
 ModalCloser::ModalCloser() {
     connect(&timer, &QTimer::timeout, this, &ModalCloser::closeActiveBox);
@@ -22,8 +23,6 @@ void ModalCloser::closeActiveBox() {
     }
     titles << box->windowTitle();
     texts << box->text();
-    buttons << box->standardButtons();
-    icons << box->icon();
     if (QAbstractButton* ok = box->button(QMessageBox::Ok))
         ok->click();
     else
