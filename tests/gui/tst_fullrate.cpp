@@ -2,9 +2,9 @@
 // from several senders at once. The GUI thread keeps up, port changes, Exit and closing stay
 // short, and memory stays flat.
 #include "Ombrix.h"
-#include "framesender.h"
 #include "net.h"
 #include "skywandtesterprobe.h"
+#include "windowfixture.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QTest>
 
-#include <memory>
 
 using Probe = SkywandtesterProbe;
 using Device = FrameSender::Device;
@@ -32,50 +31,34 @@ qint64 residentKb() {
 
 } // namespace
 
-class TestFullRate : public QObject {
+class TestFullRate : public WindowFixture {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
     void keepsUpAndChangesPorts();
     void exitAndCloseAreShort_data();
     void exitAndCloseAreShort();
     void hostileFloodKeepsMemoryFlat();
 
 private:
-    quint16 port = 0;
-    std::unique_ptr<FrameSender> sender;
-    std::unique_ptr<Skywandtester> window;
+    // 1000 frames a second, the first device's stick moving with every one.
+    void openAtFullRate() {
+        QList<QByteArray> frames;
+        for (int i = 0; i < 50; ++i)
+            frames << FrameSender::frame({Device{6, 0, i / 50.0, 0}, Device{}}, unsigned(i + 1));
+        openWindow(frames[0]);
+        sender->cycle(frames, 1);
+    }
 };
 
-void TestFullRate::init() {
-    port = freeUdpPort();
-    Probe::writeConfig(QByteArray::number(port));
-    sender = std::make_unique<FrameSender>(port);
-    QList<QByteArray> frames;
-    for (int i = 0; i < 50; ++i)
-        frames << FrameSender::frame({Device{6, 0, i / 50.0, 0}, Device{}}, unsigned(i + 1));
-    sender->cycle(frames, 1);
-    window = std::make_unique<Skywandtester>();
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-}
-
-void TestFullRate::cleanup() {
-    window.reset();
-    sender.reset();
-    QFile::remove(Probe::configPath());
-}
-
 void TestFullRate::keepsUpAndChangesPorts() {
-    auto* label = window->findChild<QLabel*>(QStringLiteral("lbl_joyH"));
+    openAtFullRate();
     QSet<QString> shown;
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < 1000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        shown << label->text();
+        shown << label("lbl_joyH")->text();
     }
     // Presented at the screen's pace: many distinct pictures a second, not one per frame.
     QVERIFY2(shown.size() >= 10, qPrintable(QString::number(shown.size())));
@@ -99,6 +82,7 @@ void TestFullRate::exitAndCloseAreShort_data() {
 
 void TestFullRate::exitAndCloseAreShort() {
     QFETCH(bool, viaExit);
+    openAtFullRate();
     QElapsedTimer clock;
     const int code = runEventLoop(window.get(), 300, 4 * hangBoundMs, [&] {
         clock.start();
@@ -118,6 +102,7 @@ void TestFullRate::exitAndCloseAreShort() {
 // more, as fast as they go: the window stays up and shows both kinds of error text, and its
 // memory does not grow between the first and the last second.
 void TestFullRate::hostileFloodKeepsMemoryFlat() {
+    openAtFullRate();
     const QByteArray good = FrameSender::frame({Device{}, Device{}});
     const QList<QList<QByteArray>> hostile{
         {good.left(good.size() / 2), "6df2 99999999 1 [\n", QByteArray(30000, '[')},

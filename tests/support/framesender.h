@@ -17,6 +17,8 @@ class FrameSender {
 public:
     explicit FrameSender(quint16 port) : port(port) {}
     ~FrameSender() { stop(); }
+    FrameSender(const FrameSender&) = delete;
+    FrameSender& operator=(const FrameSender&) = delete;
 
     void send(const QByteArray& frame) { socket.send(port, frame.toStdString()); }
     // Sends the frames in turn, one every intervalMs (0: as fast as possible), until stop().

@@ -5,26 +5,16 @@
 #include <QMessageBox>
 
 ModalCloser::ModalCloser() {
-    connect(&timer, &QTimer::timeout, this, &ModalCloser::closeActiveBox);
-    timer.start(20);
-}
-
-void ModalCloser::closeActiveBox() {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (!modal || !modal->isVisible())
-        return;
-    auto* box = qobject_cast<QMessageBox*>(modal);
-    if (!box) {
-        if (auto* dialog = qobject_cast<QDialog*>(modal)) {
-            ++dialogsRejected;
+    connect(this, &QTimer::timeout, [this] {
+        QWidget* modal = QApplication::activeModalWidget();
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (box && box->isVisible()) {
+            titles << box->windowTitle();
+            texts << box->text();
+            box->button(QMessageBox::Ok) ? box->button(QMessageBox::Ok)->click() : box->reject();
+        } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
             dialog->reject();
         }
-        return;
-    }
-    titles << box->windowTitle();
-    texts << box->text();
-    if (QAbstractButton* ok = box->button(QMessageBox::Ok))
-        ok->click();
-    else
-        box->reject();
+    });
+    start(20);
 }

@@ -18,7 +18,6 @@ public:
     static Ombrix* client(const Skywandtester& w) { return w.ombrix; }
     static TrackReceiver* receiver(const Skywandtester& w) { return w.trackReceiver; }
     static QByteArray portText(const Skywandtester& w) { return QByteArray(w.dataPort); }
-    static qint64 refreshIntervalNs(const Skywandtester& w) { return w.presentIntervalNs; }
     // What the port dialog does with an accepted, changed port.
     static void changePort(Skywandtester& w, const QByteArray& text);
 
@@ -37,8 +36,7 @@ QString statusText(const Skywandtester& w);
 // instead of stalling it. Returns the loop's exit code.
 int runEventLoop(QObject* context, int afterMs, int guardMs, const std::function<void()>& action);
 
-// What a shown top-level widget has on the screen (its backing store), and what a full
-// repaint of it gives.
+// What a shown window has on the screen (its backing store), and what a full repaint gives.
 QImage onScreen(QWidget& window);
 QImage fullRepaint(QWidget& window);
 // Handles events until `done` holds or timeoutMs passed; returns `done`.
