@@ -277,7 +277,8 @@ qint64 Skywandtester::refreshIntervalNs(double hertz) {
 void Skywandtester::schedulePresentation() {
     if (presentTimer.isActive())
         return; // it will present the newest state
-    const qint64 since = sincePresented.isValid() ? sincePresented.nsecsElapsed() : presentIntervalNs;
+    const qint64 since =
+        sincePresented.isValid() ? sincePresented.nsecsElapsed() : presentIntervalNs;
     if (since >= presentIntervalNs) {
         presentNewest();
         return;

@@ -117,8 +117,10 @@ int main(int argc, char** argv) {
     std::string kind = "typical", label, out;
     CLI::App options("The tester window fed with simulated frames at a fixed rate.");
     options.add_option("--rate", rate, "frames per second")->check(CLI::Range(1.0, 100000.0));
-    options.add_option("--frame", kind, "typical or large")->check(CLI::IsMember({"typical", "large"}));
-    options.add_option("--warmup", warmup, "seconds before measuring")->check(CLI::NonNegativeNumber);
+    options.add_option("--frame", kind, "typical or large")
+        ->check(CLI::IsMember({"typical", "large"}));
+    options.add_option("--warmup", warmup, "seconds before measuring")
+        ->check(CLI::NonNegativeNumber);
     options.add_option("--seconds", seconds, "seconds measured")->check(CLI::PositiveNumber);
     options.add_option("--label", label, "row name (default: the platform)");
     options.add_option("--out", out, "JSON file for bench/run");
@@ -141,8 +143,11 @@ int main(int argc, char** argv) {
     close(fd);
     fd = socket(AF_INET, SOCK_DGRAM, 0);
     QFile config(QCoreApplication::applicationDirPath() + "/skywandtester.config");
-    if (!config.open(QIODevice::WriteOnly) || config.write(QByteArray::number(ntohs(address.sin_port))) <= 0)
-        return std::fprintf(stderr, "display_bench: cannot write %s\n", qPrintable(config.fileName())), 2;
+    if (!config.open(QIODevice::WriteOnly) ||
+        config.write(QByteArray::number(ntohs(address.sin_port))) <= 0)
+        return std::fprintf(stderr, "display_bench: cannot write %s\n",
+                            qPrintable(config.fileName())),
+               2;
     config.close();
 
     // The sender: one frame per tick, its send time kept per slot.
@@ -159,7 +164,8 @@ int main(int argc, char** argv) {
             sentAt[size_t(i % turnLength)] = nowNs();
             sent = i + 1;
             const std::string& frame = frames[size_t(i % turnLength)];
-            sendto(fd, frame.data(), frame.size(), 0, reinterpret_cast<sockaddr*>(&address), sizeof address);
+            sendto(fd, frame.data(), frame.size(), 0, reinterpret_cast<sockaddr*>(&address),
+                   sizeof address);
             senderCpuNs = nowNs(CLOCK_THREAD_CPUTIME_ID);
         }
     });
@@ -206,16 +212,17 @@ int main(int argc, char** argv) {
     sender.join();
     const int lastSlot = (sent - 1) % turnLength;
     const auto* store = static_cast<const QImage*>(window.backingStore()->paintDevice());
-    const bool screenRight = shownSlot == lastSlot &&
-        store->copy(window.rect()).convertToFormat(QImage::Format_RGB32) ==
-            window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const bool screenRight =
+        shownSlot == lastSlot && store->copy(window.rect()).convertToFormat(QImage::Format_RGB32) ==
+                                     window.grab().toImage().convertToFormat(QImage::Format_RGB32);
     run["screen_matches"] = screenRight;
 
     std::printf("display/%s: %s frames at %g Hz: cpu %.2f %% of one core, lag p50 %.2f ms, "
                 "p99 %.2f ms over %zu frames shown, memory %+g kB%s\n",
                 label.c_str(), kind.c_str(), rate, run["cpu_percent"].toDouble(),
                 run["lag_p50_ms"].toDouble(), run["lag_p99_ms"].toDouble(), lagsMs.size(),
-                run["rss_growth_kb"].toDouble(), screenRight ? "" : "; the screen is NOT on the newest frame");
+                run["rss_growth_kb"].toDouble(),
+                screenRight ? "" : "; the screen is NOT on the newest frame");
     if (!out.empty()) {
         QFile file(QString::fromStdString(out));
         if (!file.open(QIODevice::WriteOnly))

@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QTest>
 
-
 using Probe = SkywandtesterProbe;
 using Device = FrameSender::Device;
 
@@ -129,7 +128,8 @@ void TestFullRate::hostileFloodKeepsMemoryFlat() {
     QVERIFY(texts.contains(QStringLiteral("error while parsing tracking data")));
     QVERIFY(texts.contains(QStringLiteral("error while receiving tracking data")));
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__) // they hold freed memory back
-    QVERIFY2(end - firstSecond < 8 * 1024, qPrintable(QStringLiteral("%1 -> %2 kB").arg(firstSecond).arg(end)));
+    QVERIFY2(end - firstSecond < 8 * 1024,
+             qPrintable(QStringLiteral("%1 -> %2 kB").arg(firstSecond).arg(end)));
 #endif
     QTRY_COMPARE(statusText(*window), statusLine(1, QByteArray::number(port)));
 }

@@ -50,15 +50,22 @@ void TestMainWindow::configuration_data() {
     QTest::addColumn<QByteArray>("portText");
     QTest::addColumn<QString>("box");    // the warning shown, if any
     QTest::addColumn<QString>("status"); // empty: the status line of device 1
-    QTest::newRow("port") << QByteArray("PORT") << QByteArray("PORT") << "" << "";
-    QTest::newRow("cut at NUL") << QByteArray("PORT\0" "9", 6) << QByteArray("PORT") << "" << "";
-    QTest::newRow("cut to 199 characters") << "PORT" + QByteArray(300, ' ')
-                                           << "PORT" + QByteArray(194, ' ') << "" << "";
+    QTest::newRow("port") << QByteArray("PORT") << QByteArray("PORT") << ""
+                          << "";
+    QTest::newRow("cut at NUL") << QByteArray("PORT\0"
+                                              "9",
+                                              6)
+                                << QByteArray("PORT") << ""
+                                << "";
+    QTest::newRow("cut to 199 characters")
+        << "PORT" + QByteArray(300, ' ') << "PORT" + QByteArray(194, ' ') << ""
+        << "";
     QTest::newRow("not UTF-8") << QByteArray("\x01\xff") << QByteArray("\x01?") << "Wrong data port"
                                << " Version V01 - Skywand ID: S0 - Port: \x01? ";
     QTest::newRow("out of range") << QByteArray("99999") << QByteArray("99999") << ""
                                   << "Illegal data port";
-    QTest::newRow("zero") << QByteArray("0") << QByteArray("0") << "" << "Illegal data port";
+    QTest::newRow("zero") << QByteArray("0") << QByteArray("0") << ""
+                          << "Illegal data port";
 }
 
 // Rejected ports leave no client; what is written back at exit is the port text in use.
@@ -110,7 +117,8 @@ void TestMainWindow::failedWriteKeepsTheFile() {
                                                 copy, "failedWriteKeepsTheFile"});
         QVERIFY(child.waitForFinished(30000));
         QCOMPARE(child.exitCode(), 0);
-        QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(folder.path(),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         return;
     }
     if (QFileInfo(QCoreApplication::applicationDirPath()).isWritable())
@@ -183,7 +191,8 @@ void TestMainWindow::burstEndsOnTheNewestFrame() {
         sender->send(burst[i]);
     }
     const JoystickWidget* indicator = window->findChild<JoystickWidget*>();
-    QVERIFY(settleUntil([&] { return indicator->valueH() == 10.0 && label("lbl_joyV")->text() == "Y = -10.00"; }));
+    QVERIFY(settleUntil(
+        [&] { return indicator->valueH() == 10.0 && label("lbl_joyV")->text() == "Y = -10.00"; }));
     checker.stop();
     QCOMPARE(mixed, 0);
     QTRY_COMPARE(onScreen(*window), fullRepaint(*window));
@@ -209,7 +218,8 @@ void TestMainWindow::errorTextShowsUntilTheNextGoodFrame_data() {
     QTest::addColumn<QString>("text");
     QTest::newRow("parse error") << QByteArray("fr 2\n6df2 x\n")
                                  << "error while parsing tracking data";
-    QTest::newRow("receive error") << QByteArray(25000, 'x') << "error while receiving tracking data";
+    QTest::newRow("receive error")
+        << QByteArray(25000, 'x') << "error while receiving tracking data";
     QTest::newRow("time-out") << QByteArray() << "timeout while waiting for tracking data";
 }
 

@@ -11,7 +11,8 @@ void FrameSender::cycle(const QList<QByteArray>& frames, int intervalMs) {
             send(frames.at(next % frames.size()));
             lock.lock();
             if (intervalMs > 0)
-                wake.wait_for(lock, std::chrono::milliseconds(intervalMs), [this] { return stopping; });
+                wake.wait_for(lock, std::chrono::milliseconds(intervalMs),
+                              [this] { return stopping; });
         }
     });
 }
