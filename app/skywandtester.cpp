@@ -4,6 +4,7 @@
 #include "appresources.h"
 #include "buttonwidget.h"
 #include "helpbrowser.h"
+#include "joystickwidget.h"
 #include "settingportdlg.h"
 #include "trackreceiver.h"
 
@@ -322,7 +323,10 @@ void Skywandtester::processingData(const TrackingSnapshot& frame) {
 
     skywandWidget->setFlValueH(record.joystick[0]);
     skywandWidget->setFlValueV(record.joystick[1]);
-    skywandWidget->update();
+    // The labels repaint themselves when their text, style or visibility changes; the
+    // indicator is the one part of the panel whose setters leave the repaint to its owner, and
+    // repainting the whole panel for it would redraw seven labels for nothing.
+    skywandWidget->joystick()->update();
     skywandWidget->setText(SkywandWidget::horizontalValueIndex, double(record.joystick[0]));
     skywandWidget->setText(SkywandWidget::verticalValueIndex, double(record.joystick[1]));
 }

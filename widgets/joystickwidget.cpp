@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPen>
 
@@ -45,24 +46,50 @@ int JoystickWidget::knobOffset(double value, int half) {
     return static_cast<int>(offset); // truncates towards zero
 }
 
-// The picture hangs from (15, 15) and its size follows the smaller widget dimension.
-void JoystickWidget::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPen pen(QBrush(Qt::darkGray, Qt::SolidPattern), 2.0, Qt::SolidLine, Qt::SquareCap,
-             Qt::BevelJoin);
-    painter.setPen(pen);
-    // The white brush stays for every closed shape: square, circle and knob are all filled.
-    painter.setBrush(QBrush(Qt::white, Qt::SolidPattern));
+namespace {
 
-    const int side = qMin(width(), height()) - 50;
+QPen framePen() {
+    return QPen(QBrush(Qt::darkGray, Qt::SolidPattern), 2.0, Qt::SolidLine, Qt::SquareCap,
+                Qt::BevelJoin);
+}
+
+// The square, circle and cross-hair, with the frame pen and the white brush, which stays for
+// every closed shape: square, circle and knob are all filled. The picture hangs from (15, 15).
+void paintFrame(QPainter& painter, int side) {
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(framePen());
+    painter.setBrush(QBrush(Qt::white, Qt::SolidPattern));
     painter.drawRect(15, 15, side, side);
     painter.drawEllipse(15, 15, side, side);
-
     // The cross-hair reaches about 10 pixels past the square on each side.
     const int middle = side / 2 + 15;
     painter.drawLine(middle, 5, middle, side + 25);
     painter.drawLine(5, middle, side + 25, middle);
+}
+
+} // namespace
+
+// The frame's size follows the smaller widget dimension. Its stroked circle is by far the
+// dearest part of a repaint, and the frame depends on the size alone, so it is drawn once per
+// size into an image. Every pixel the frame paints is opaque (the circle's antialiased edge
+// falls on the square's opaque fill), and the rest of the image is transparent, so copying it
+// gives exactly the pixels that drawing the frame gives, whatever lies beneath.
+void JoystickWidget::paintEvent(QPaintEvent* event) {
+    const int side = qMin(width(), height()) - 50;
+    QPainter painter(this);
+    if (devicePixelRatioF() == 1.0) {
+        if (frameImage.size() != size()) {
+            frameImage = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+            frameImage.fill(Qt::transparent);
+            QPainter imagePainter(&frameImage);
+            paintFrame(imagePainter, side);
+        }
+        painter.drawImage(event->rect().topLeft(), frameImage, event->rect());
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(QBrush(Qt::white, Qt::SolidPattern));
+    } else {
+        paintFrame(painter, side); // a copy would be scaled on a scaled screen
+    }
 
     // The knob is the square shrunk by `inset` on every side (16 or 17 pixels wide) and moved
     // by the stick values; a value of ±1 puts its centre on the circle. Vertical values count
@@ -75,6 +102,7 @@ void JoystickWidget::paintEvent(QPaintEvent*) {
                      QPoint(side + 14 - inset + dx, side + 14 - inset - dy));
 
     // Black at rest, red when deflected (even by less than a pixel), thick red when pressed.
+    QPen pen = framePen();
     pen.setColor(flValueH == 0.0 && flValueV == 0.0 ? Qt::black : Qt::red);
     pen.setWidth(2);
     if (joystickPressed) {

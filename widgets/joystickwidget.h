@@ -4,6 +4,7 @@
 #ifndef JOYSTICKWIDGET_H
 #define JOYSTICKWIDGET_H
 
+#include <QImage>
 #include <QWidget>
 
 class JoystickWidget : public QWidget {
@@ -39,6 +40,7 @@ private:
     bool joystickPressed = false;
     double flValueH = 0.0; // positive moves the knob right
     double flValueV = 0.0; // positive moves the knob up
+    QImage frameImage;     // the square, circle and cross-hair at the current size
 };
 
 #endif // JOYSTICKWIDGET_H
