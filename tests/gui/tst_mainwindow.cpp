@@ -5,7 +5,6 @@
 #include "joystickwidget.h"
 #include "modalcloser.h"
 #include "net.h"
-#include "skywandtesterprobe.h"
 #include "windowfixture.h"
 
 #include <QAction>
@@ -20,7 +19,6 @@
 
 #include <unistd.h>
 
-using Probe = SkywandtesterProbe;
 using Device = FrameSender::Device;
 
 class TestMainWindow : public WindowFixture {
@@ -75,26 +73,26 @@ void TestMainWindow::configuration() {
     QFETCH(QString, box);
     QFETCH(QString, status);
     const QByteArray number = QByteArray::number(port);
-    Probe::writeConfig(content.replace("PORT", number));
+    writeConfig(content.replace("PORT", number));
     portText.replace("PORT", number);
     ModalCloser closer;
     openWindow(oneDevice);
     QCOMPARE(Probe::portText(*window), portText);
     QCOMPARE(closer.texts, box.isEmpty() ? QStringList() : QStringList{box});
     QCOMPARE(Probe::client(*window) != nullptr, box.isEmpty() && status.isEmpty());
-    QTRY_COMPARE(statusText(*window), status.isEmpty() ? statusLine(1, portText) : status);
+    QTRY_COMPARE(statusText(), status.isEmpty() ? statusLine(1, portText) : status);
     window.reset();
-    QCOMPARE(Probe::readConfig(), QString::fromLatin1(portText).toUtf8());
+    QCOMPARE(readConfig(), QString::fromLatin1(portText).toUtf8());
 }
 
 void TestMainWindow::folderInPlaceOfTheFile() {
-    QFile::remove(Probe::configPath());
-    QVERIFY(QDir().mkdir(Probe::configPath()));
+    QFile::remove(configPath());
+    QVERIFY(QDir().mkdir(configPath()));
     ModalCloser closer;
     openWindow({});
     QCOMPARE(closer.texts, QStringList{QStringLiteral("Wrong data port")});
     window.reset();
-    QVERIFY(QFileInfo(Probe::configPath()).isDir());
+    QVERIFY(QFileInfo(configPath()).isDir());
 }
 
 // A folder the user may not write to, holding a configuration file that he may: the new
@@ -123,15 +121,15 @@ void TestMainWindow::failedWriteKeepsTheFile() {
     }
     if (QFileInfo(QCoreApplication::applicationDirPath()).isWritable())
         QSKIP("runs in a folder its user cannot write to, made by the same test run as root");
-    QFile::remove(Probe::configPath()); // refused: the folder is read-only
-    port = QByteArray(Probe::readConfig()).toUShort();
+    QFile::remove(configPath()); // refused: the folder is read-only
+    port = QByteArray(readConfig()).toUShort();
     sender = std::make_unique<FrameSender>(port);
     openWindow(oneDevice);
     const QByteArray newPort = QByteArray::number(freeUdpPort());
     Probe::changePort(*window, newPort);
-    QCOMPARE(Probe::readConfig(), newPort);
+    QCOMPARE(readConfig(), newPort);
     window.reset();
-    QCOMPARE(Probe::readConfig(), newPort);
+    QCOMPARE(readConfig(), newPort);
 }
 
 void TestMainWindow::restartOnLeadingZeroAndOntoRejectedPorts() {
@@ -140,15 +138,15 @@ void TestMainWindow::restartOnLeadingZeroAndOntoRejectedPorts() {
         Probe::changePort(*window, rejected);
         QVERIFY(!Probe::client(*window));
         QVERIFY(!Probe::receiver(*window)->isRunning());
-        QCOMPARE(statusText(*window), QStringLiteral("Illegal data port"));
+        QCOMPARE(statusText(), QStringLiteral("Illegal data port"));
     }
     // A leading zero is a new text for the same port: reception restarts on it.
     const QByteArray zeroPort = "0" + QByteArray::number(port);
     Probe::changePort(*window, zeroPort);
     QVERIFY(Probe::receiver(*window)->isRunning());
     QCOMPARE(Probe::client(*window)->get_data_port(), port);
-    QTRY_COMPARE(statusText(*window), statusLine(1, zeroPort));
-    QCOMPARE(Probe::readConfig(), zeroPort);
+    QTRY_COMPARE(statusText(), statusLine(1, zeroPort));
+    QCOMPARE(readConfig(), zeroPort);
 }
 
 // Devices with few buttons hide button labels only, never the vertical value (index 5).
@@ -158,7 +156,7 @@ void TestMainWindow::selectingADeviceKeepsTheVerticalValue() {
     QCOMPARE(selector->count(), 4);
     for (int device = 0; device < 4; ++device) {
         selector->setCurrentIndex(device);
-        QTRY_COMPARE(statusText(*window), statusLine(device + 1, QByteArray::number(port)));
+        QTRY_COMPARE(statusText(), statusLine(device + 1, QByteArray::number(port)));
         QVERIFY(label("lbl_joyV")->isVisible());
     }
     // No buttons: the labels of buttons 1 and 2 go.
@@ -229,9 +227,9 @@ void TestMainWindow::errorTextShowsUntilTheNextGoodFrame() {
     openWindow(oneDevice, true);
     if (!datagram.isEmpty())
         sender->send(datagram);
-    QTRY_COMPARE_WITH_TIMEOUT(statusText(*window), text, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(statusText(), text, 3000);
     sender->send(FrameSender::frame({Device{6, 0, 0.75, 0}}, 3));
-    QTRY_COMPARE(statusText(*window), statusLine(1, QByteArray::number(port)));
+    QTRY_COMPARE(statusText(), statusLine(1, QByteArray::number(port)));
     QCOMPARE(label("lbl_joyH")->text(), QStringLiteral("X = 0.75"));
 }
 
@@ -245,8 +243,8 @@ void TestMainWindow::clientWithoutSocketPacesItsErrors() {
     connect(Probe::receiver(*window), &TrackReceiver::sendMessageDataError, &counting,
             [&errors] { ++errors; });
     Probe::changePort(*window, QByteArray::number(holder.port()));
-    QCOMPARE(statusText(*window), QStringLiteral("Ombrix init error"));
-    QTRY_COMPARE(statusText(*window), QStringLiteral("error while receiving tracking data"));
+    QCOMPARE(statusText(), QStringLiteral("Ombrix init error"));
+    QTRY_COMPARE(statusText(), QStringLiteral("error while receiving tracking data"));
     QTest::qWait(2500);
     QVERIFY2(errors >= 2 && errors <= 5, qPrintable(QString::number(errors)));
     QElapsedTimer clock;

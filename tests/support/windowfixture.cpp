@@ -1,23 +1,61 @@
 #include "windowfixture.h"
 
 #include "net.h"
-#include "skywandtesterprobe.h"
 
+#include <QBackingStore>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QTest>
 
+QString WindowFixture::configPath() {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/skywandtester.config");
+}
+
+void WindowFixture::writeConfig(const QByteArray& content) {
+    QFile::remove(configPath());
+    QFile file(configPath());
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        qFatal("cannot write the test configuration");
+}
+
+QByteArray WindowFixture::readConfig() {
+    QFile file(configPath());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+QString WindowFixture::statusLine(int deviceNumber, const QByteArray& portText) {
+    return QStringLiteral(" Version V01 - Skywand ID: S%1 - Port: ").arg(deviceNumber) +
+           QString::fromLatin1(portText) + QStringLiteral(" ");
+}
+
+QImage WindowFixture::onScreen(QWidget& window) {
+    const auto* store = static_cast<const QImage*>(window.backingStore()->paintDevice());
+    return store->copy(window.rect()).convertToFormat(QImage::Format_RGB32);
+}
+
+QImage WindowFixture::fullRepaint(QWidget& window) {
+    return window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+bool WindowFixture::settleUntil(const std::function<bool()>& done, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return done();
+}
+
 void WindowFixture::init() {
     port = freeUdpPort();
-    SkywandtesterProbe::writeConfig(QByteArray::number(port));
+    writeConfig(QByteArray::number(port));
     sender = std::make_unique<FrameSender>(port);
 }
 
 void WindowFixture::cleanup() {
     window.reset();
     sender.reset();
-    QFile::remove(SkywandtesterProbe::configPath());
-    QDir().rmdir(SkywandtesterProbe::configPath());
+    QFile::remove(configPath());
+    QDir().rmdir(configPath());
 }
 
 void WindowFixture::openWindow(const QByteArray& frame, bool thenStop) {
