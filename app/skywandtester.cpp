@@ -6,7 +6,7 @@
 #include "checkwindow.h"
 #include "finddialog.h"
 #include "helpbrowser.h"
-#include "repaintpacer.h"
+#include "joystickwidget.h"
 #include "settingportdlg.h"
 #include "trackreceiver.h"
 
@@ -23,6 +23,7 @@
 #include <QWhatsThis>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <optional>
 #include <sstream>
@@ -150,10 +151,13 @@ void Skywandtester::readOrCreateConfig() {
     dataPort[text.size()] = '\0';
 }
 
-// A failed write leaves the previous file as it was: QSaveFile replaces it only once the new
-// content is complete.
+// The new content goes to a file of its own that then replaces the old one, so a failed write
+// leaves the previous file as it was. Where no file can be made beside it (a folder the user
+// may not write to, holding a file that he may), the file is written in place instead: the
+// port text is far smaller than a disk block, and the port change is kept.
 void Skywandtester::writeSettingsToConfig() {
     QSaveFile file(configPath());
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return;
     file.write(QString::fromLatin1(dataPort).toUtf8());
@@ -169,27 +173,21 @@ void Skywandtester::setupLayOut() {
                          QString::fromLatin1(dataPort) + QStringLiteral(" "));
 
     ui.frame_main->setStyleSheet(QStringLiteral("background-color: white;"));
-    // Frames may come far faster than the screen refreshes: the window repaints at most once
-    // per refresh, always with the newest values.
-    new RepaintPacer(this, RepaintPacer::intervalFor(screen()->refreshRate()));
+    presentIntervalNs = refreshIntervalNs(screen()->refreshRate());
+    presentTimer.setSingleShot(true);
+    presentTimer.setTimerType(Qt::PreciseTimer);
+    connect(&presentTimer, &QTimer::timeout, this, &Skywandtester::presentNewest);
     panelLayout = new QVBoxLayout(ui.frame_main);
     skywandWidget = new SkywandWidget;
     panelLayout->addWidget(skywandWidget, 0);
 }
 
 void Skywandtester::setStatusLine(qint64 deviceNumber) {
-    // Every good frame sets the status line; it is built anew only when the device or the
-    // port changed, and the label skips a text it already shows (an error text is replaced).
-    if (statusLineText.isNull() || deviceNumber != statusLineDevice || statusLinePort != dataPort) {
-        statusLineDevice = deviceNumber;
-        statusLinePort = dataPort;
-        // The number goes into its own piece before the port text is appended, so that a "%"
-        // in a port text taken from the file cannot take the number's place.
-        statusLineText = tr(" Version ") + version +
+    // The number goes into its own piece before the port text is appended, so that a "%" in
+    // a port text taken from the file cannot take the number's place.
+    statusLabel->setText(tr(" Version ") + version +
                          tr(" - Skywand ID: S%1 - Port: ").arg(deviceNumber) +
-                         QString::fromLatin1(dataPort) + QStringLiteral(" ");
-    }
-    statusLabel->setText(statusLineText);
+                         QString::fromLatin1(dataPort) + QStringLiteral(" "));
 }
 
 void Skywandtester::reportError(const QString& text) {
@@ -265,12 +263,45 @@ void Skywandtester::on_cboSkywand_currentIndexChanged(int index) {
     }
 }
 
+// Both announcements lead to the same presentation of the newest state: a failed receive
+// that a good frame has followed within the interval is not shown.
 void Skywandtester::onReceiveTrackingData() {
-    processingData(tracking);
+    schedulePresentation();
 }
 
 void Skywandtester::onReceiveTrackingDataError() {
-    processingDataError(tracking);
+    schedulePresentation();
+}
+
+qint64 Skywandtester::refreshIntervalNs(double hertz) {
+    // Screens report 0 or nonsense when they do not know; such a screen counts as 60 Hz.
+    if (!(hertz >= 24.0 && hertz <= 1000.0))
+        hertz = 60.0;
+    return std::llround(1e9 / hertz);
+}
+
+void Skywandtester::schedulePresentation() {
+    if (presentTimer.isActive())
+        return; // it will present the newest state
+    const qint64 since =
+        sincePresented.isValid() ? sincePresented.nsecsElapsed() : presentIntervalNs;
+    if (since >= presentIntervalNs) {
+        presentNewest();
+        return;
+    }
+    // Rounded up, so that the presentation never comes before the interval is over.
+    presentTimer.start(static_cast<int>((presentIntervalNs - since + 999999) / 1000000));
+}
+
+void Skywandtester::presentNewest() {
+    sincePresented.start();
+    // Taken before reading, so that a frame published after the read is announced anew.
+    if (trackReceiver)
+        trackReceiver->takeNotification();
+    if (tracking.lastReceiveSucceeded())
+        processingData(tracking);
+    else
+        processingDataError(tracking);
 }
 
 void Skywandtester::processingData(const TrackingSnapshot& frame) {
@@ -297,9 +328,10 @@ void Skywandtester::processingData(const TrackingSnapshot& frame) {
 
     skywandWidget->setFlValueH(record.joystick[0]);
     skywandWidget->setFlValueV(record.joystick[1]);
-    // Repaints what changed: the indicator's knob, when it moved or changed its outline. The
-    // labels repaint themselves when their text or style changes.
-    skywandWidget->updateIndicator();
+    // The labels repaint themselves when their text, style or visibility changes; the
+    // indicator is the one part of the panel whose setters leave the repaint to its owner, and
+    // repainting the whole panel for it would redraw seven labels for nothing.
+    skywandWidget->joystick()->update();
     skywandWidget->setText(SkywandWidget::horizontalValueIndex, double(record.joystick[0]));
     skywandWidget->setText(SkywandWidget::verticalValueIndex, double(record.joystick[1]));
 }

@@ -11,9 +11,11 @@
 #include "ui_skywandtester.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 
 class CheckWindow;
 class Ombrix;
@@ -54,6 +56,12 @@ private:
     void setupLayOut();
     void initDataReceiver();
     void fillCboSkywand();
+    // Frames may come far faster than the screen refreshes, and a picture nobody sees costs
+    // as much as one that is seen: the newest published state is presented at once after a
+    // quiet spell of one refresh interval, otherwise when the interval is over.
+    void schedulePresentation();
+    void presentNewest();
+    static qint64 refreshIntervalNs(double hertz);
     void processingData(const TrackingSnapshot& frame);
     void processingDataError(const TrackingSnapshot& frame);
 
@@ -77,10 +85,9 @@ private:
     QPointer<CheckWindow> checkWindow; // a child window, deleted when closed
     // What the slots read of the client; see TrackingSnapshot.
     TrackingSnapshot tracking;
-    // The status line last built, and the device number and port text it was built from.
-    QString statusLineText;
-    qint64 statusLineDevice = 0;
-    QByteArray statusLinePort;
+    qint64 presentIntervalNs = 0;
+    QElapsedTimer sincePresented;
+    QTimer presentTimer;
 };
 
 #endif // SKYWANDTESTER_H

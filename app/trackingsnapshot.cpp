@@ -26,6 +26,7 @@ void TrackingSnapshot::publish(const Ombrix& client, bool received) {
     if (received)
         published.swap(staging);
     error = newError;
+    lastReceived = received;
 }
 
 void TrackingSnapshot::setObserver(TrackingObserver* frameObserver) {
@@ -48,6 +49,11 @@ ombrix_skywand_type TrackingSnapshot::skywand(int index) const {
 TrackingSnapshot::DataError TrackingSnapshot::dataError() const {
     std::lock_guard<std::mutex> reading(readMutex);
     return error;
+}
+
+bool TrackingSnapshot::lastReceiveSucceeded() const {
+    std::lock_guard<std::mutex> reading(readMutex);
+    return lastReceived;
 }
 
 ombrix_skywand_type TrackingSnapshot::untrackedSkywand(int index) {

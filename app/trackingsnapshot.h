@@ -29,6 +29,8 @@ public:
     ombrix_skywand_type skywand(int index) const;
     // The first error that holds, in the order time-out, network error, parse error.
     DataError dataError() const;
+    // Whether the newest receive brought a frame (true before any receive).
+    bool lastReceiveSucceeded() const;
 
     static ombrix_skywand_type untrackedSkywand(int index);
 
@@ -48,6 +50,7 @@ private:
     mutable std::mutex readMutex;
     std::vector<ombrix_skywand_type> published;
     DataError error = DataError::none;
+    bool lastReceived = true;
 };
 
 #endif // TRACKINGSNAPSHOT_H

@@ -29,10 +29,13 @@ void TrackReceiver::run() {
         const bool received = ombrix->receive();
         if (snapshot)
             snapshot->publish(*ombrix, received);
-        if (received)
-            emit sendMessageDataArrived();
-        else
-            emit sendMessageDataError();
+        // Published before the flag is set, so that whoever takes the flag reads this frame.
+        if (!notificationPending.exchange(true)) {
+            if (received)
+                emit sendMessageDataArrived();
+            else
+                emit sendMessageDataError();
+        }
         if (!received && !ombrix->valid())
             pauseAfterFailure();
     }

@@ -1,5 +1,10 @@
 // The receiver thread: calls the tracking client's blocking receive in a loop, publishes the
-// outcome for the GUI thread and announces every attempt with one of two signals.
+// outcome for the GUI thread and announces it with one of two signals.
+//
+// The GUI thread presents the newest published state, so an announcement that is still
+// waiting to be handled covers every frame published after it: while one is pending, the loop
+// publishes without emitting. The receiving window calls takeNotification() right before it
+// reads the published state, and the next receive is announced again.
 //
 // The thread holds the client without owning it: the main window creates and deletes the
 // client, and hands over a new one with setOmbrixObject while the thread is stopped.
@@ -35,6 +40,9 @@ public:
     // Loop flag: cleared by onStop, set again by the owner before a restart.
     std::atomic<bool> running{true};
 
+    // Called by the receiving window right before it reads the published state.
+    void takeNotification() { notificationPending.exchange(false); }
+
 signals:
     void sendMessageDataArrived();
     void sendMessageDataError();
@@ -52,6 +60,8 @@ private:
 
     Ombrix* ombrix;
     TrackingSnapshot* snapshot;
+    // Set when a signal was emitted, cleared by takeNotification().
+    std::atomic<bool> notificationPending{false};
 
     std::mutex pauseMutex;
     std::condition_variable pauseEnded;

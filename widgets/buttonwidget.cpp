@@ -1,20 +1,17 @@
 #include "buttonwidget.h"
 
 #include "joystickwidget.h"
-#include "panellayout.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
-
-#include <cstring>
 
 SkywandWidget::SkywandWidget(QWidget* parent) : QWidget(parent) {
     ui.setupUi(this);
 
     // The layouts supersede the form's fixed geometries. From top to bottom: the value
     // labels at the top left, the indicator, buttons 5-4-3-2 in a row, button 1 below.
-    mainColumn = new PanelLayout(this);
+    auto* mainColumn = new QVBoxLayout(this);
     auto* valueColumn = new QVBoxLayout;
     auto* indicatorRow = new QHBoxLayout;
     auto* buttonRow = new QHBoxLayout;
@@ -91,19 +88,10 @@ void SkywandWidget::setText(int index, const QString& text) {
     QLabel* l = label(index);
     if (!l)
         return;
-    shownValues[index].reset();
-    mainColumn->setLabelText(l, text); // QLabel itself skips an unchanged text
+    l->setText(text);
 }
 
 void SkywandWidget::setText(int index, double value) {
-    if (!label(index))
-        return;
-    // Every frame sets both values again; a stick at rest sends the same values frame after
-    // frame, and a value equal to the last one, bit for bit, gives the same text.
-    quint64 bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    if (shownValues[index] == bits)
-        return;
     // QString::number formats in the C locale, so the separator is always a full stop.
     QString text = QString::number(value, 'f', 2);
     if (index == verticalValueIndex)
@@ -111,13 +99,12 @@ void SkywandWidget::setText(int index, double value) {
     else if (index == horizontalValueIndex)
         text.prepend(QStringLiteral("X = "));
     setText(index, text);
-    shownValues[index] = bits;
 }
 
 void SkywandWidget::setStyleSheet(int index, const QString& styleSheet) {
     QLabel* l = label(index);
-    // Every frame sets every style again; re-polishing a label with the style it already
-    // has costs time at high frame rates and changes nothing visible.
+    // Qt re-polishes a widget on every style sheet it is given, even the one it has; a frame
+    // sets every button's style, and almost always to what it was.
     if (l && l->styleSheet() != styleSheet)
         l->setStyleSheet(styleSheet);
 }
@@ -137,8 +124,4 @@ void SkywandWidget::setFlValueH(double value) {
 
 void SkywandWidget::setFlValueV(double value) {
     joystickWidget->setFlValueV(value);
-}
-
-void SkywandWidget::updateIndicator() {
-    joystickWidget->updateKnob();
 }

@@ -11,10 +11,7 @@
 #include <QString>
 #include <QWidget>
 
-#include <optional>
-
 class JoystickWidget;
-class PanelLayout;
 class QLabel;
 
 class SkywandWidget : public QWidget {
@@ -38,7 +35,7 @@ public:
     using QWidget::show;
 
     // Index-based operations; an index outside 0..6 is ignored. None of them repaints: the
-    // owner calls update() or updateIndicator() after setting the values.
+    // owner calls update() after setting the values.
     void show(int index);
     void hide(int index);
     void setText(int index, const QString& text);
@@ -53,12 +50,6 @@ public:
     void setFlValueH(double value);
     void setFlValueV(double value);
 
-    // Requests the repaint of what the setters changed, and only that: the labels repaint
-    // themselves when their text, style or visibility changes, so what is left is the
-    // indicator's knob. Shows the same as update() on the whole panel, at a fraction of the
-    // cost when frames arrive far faster than anything on the panel changes.
-    void updateIndicator();
-
     JoystickWidget* joystick() const { return joystickWidget; }
 
 private:
@@ -71,9 +62,6 @@ private:
     QString stylePressed;
     QString styleValue;
     JoystickWidget* joystickWidget = nullptr;
-    PanelLayout* mainColumn = nullptr; // owned by the panel
-    // The bits of the value each label shows as set through setText(int, double), if it does.
-    std::optional<quint64> shownValues[panelSize];
     bool joystickPressable = false;
 };
 

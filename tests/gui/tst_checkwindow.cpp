@@ -2,9 +2,7 @@
 // and drive the Check window's checklist to a pass, and the saved report says so.
 
 #include "checkwindow.h"
-#include "frames.h"
-#include "framesender.h"
-#include "skywandtesterprobe.h"
+#include "windowfixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,8 +17,8 @@ namespace {
 
 // S1 lies with its button 1 held; S2 is the device in hand.
 QByteArray frame(quint32 s2Buttons, double x = 0, double y = 0, unsigned counter = 1) {
-    const TestDevice lying{6, 0b1}, inHand{6, s2Buttons, {x, y}};
-    return newerFrame({lying, inHand}, counter);
+    const FrameSender::Device lying{6, 0b1}, inHand{6, s2Buttons, x, y};
+    return FrameSender::frame({lying, inHand}, counter);
 }
 
 // Every button of S2 pressed and released, the stick at its edge in all eight directions,
@@ -41,7 +39,14 @@ QList<QByteArray> passingSequence() {
 
 } // namespace
 
-class TestCheckWindow : public QObject {
+template <typename T> T* childOf(QObject& parent, const char* name) {
+    T* child = parent.findChild<T*>(QLatin1String(name));
+    if (!child)
+        qFatal("no child %s", name);
+    return child;
+}
+
+class TestCheckWindow : public WindowFixture {
     Q_OBJECT
 
 private slots:
@@ -50,16 +55,13 @@ private slots:
 
 // The lab's flow: Find selects the device in hand, Check takes it to a pass, the report says so.
 void TestCheckWindow::findThenCheckTheDeviceInHand() {
-    const quint16 port = freeUdpPort();
-    SkywandtesterProbe::writeConfig(QByteArray::number(port));
-    FrameSender sender(port);
-    sender.repeat(frame(0), 10);
-    Skywandtester window;
+    openWindow(frame(0));
+    Skywandtester& window = *this->window;
     auto* selector = childOf<QComboBox>(window, "cboSkywand");
     QTRY_COMPARE(selector->count(), 2);
 
     // S1's held button does not count; S2's press, once the dialog waits, does.
-    QTimer::singleShot(300, &window, [&] { sender.cycle({frame(0), frame(0b10)}, 10); });
+    QTimer::singleShot(300, &window, [&] { sender->cycle({frame(0), frame(0b10)}, 10); });
     // A dialog that never finds the device fails the test below instead of hanging it.
     QTimer::singleShot(10000, &window, [] {
         if (QWidget* dialog = QApplication::activeModalWidget())
@@ -68,11 +70,11 @@ void TestCheckWindow::findThenCheckTheDeviceInHand() {
     childOf<QAction>(window, "action_find")->trigger();
     QCOMPARE(selector->currentIndex(), 1);
 
-    sender.stop(); // the sequence below starts from its first frame
+    sender->stop(); // the sequence below starts from its first frame
     childOf<QAction>(window, "action_check")->trigger();
     auto* check = window.findChild<CheckWindow*>();
     QVERIFY(check && check->isVisible());
-    sender.cycle(passingSequence(), 10);
+    sender->cycle(passingSequence(), 10);
     QTRY_COMPARE_WITH_TIMEOUT(childOf<QLabel>(*check, "lbl_verdict")->text(),
                               QStringLiteral("PASS"), 20000);
 
@@ -92,7 +94,6 @@ void TestCheckWindow::findThenCheckTheDeviceInHand() {
          {QByteArray("\"device\": \"S2\""), QByteArray("\"verdict\": \"pass\""),
           "\"port\": " + QByteArray::number(port)})
         QVERIFY2(report.contains(entry), report.constData());
-    SkywandtesterProbe::removeConfig();
 }
 
 QTEST_MAIN(TestCheckWindow)
