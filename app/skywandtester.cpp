@@ -12,7 +12,9 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QSaveFile>
@@ -121,21 +123,21 @@ void Skywandtester::stopTrackingThread() {
     trackReceiver->wait();
 }
 
-QString Skywandtester::configPath() {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/skywandtester.config");
-}
-
 // The file holds only the port text, without a line end. Its content is taken whole, white
-// space included; the checks come when the client is created.
+// space included; the checks come when the client is created. A missing file is created; a
+// user's own file starts from the one beside the executable where there is one.
 void Skywandtester::readOrCreateConfig() {
-    const QString path = configPath();
-    if (!QFile::exists(path)) {
-        writeSettingsToConfig();
-        return;
+    QString source = config.path;
+    if (!QFile::exists(source)) {
+        if (!config.perUser() || !QFile::exists(config.seedPath)) {
+            writeSettingsToConfig();
+            return;
+        }
+        source = config.seedPath;
     }
 
     QByteArray content; // a file that cannot be read counts as empty
-    QFile file(path);
+    QFile file(source);
     if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         content = file.readAll();
         file.close();
@@ -149,15 +151,16 @@ void Skywandtester::readOrCreateConfig() {
         QString::fromUtf8(content).left(maxPortTextLength).toLatin1().left(maxPortTextLength);
     std::memcpy(dataPort, text.constData(), static_cast<size_t>(text.size()));
     dataPort[text.size()] = '\0';
+    if (source != config.path)
+        writeSettingsToConfig();
 }
 
 // The new content goes to a file of its own that then replaces the old one, so a failed write
-// leaves the previous file as it was. Where no file can be made beside it (a folder the user
-// may not write to, holding a file that he may), the file is written in place instead: the
-// port text is far smaller than a disk block, and the port change is kept.
+// leaves the previous file as it was.
 void Skywandtester::writeSettingsToConfig() {
-    QSaveFile file(configPath());
-    file.setDirectWriteFallback(true);
+    if (config.perUser())
+        QDir().mkpath(QFileInfo(config.path).path());
+    QSaveFile file(config.path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return;
     file.write(QString::fromLatin1(dataPort).toUtf8());
@@ -168,6 +171,11 @@ void Skywandtester::setupLayOut() {
     statusLabel = new QLabel;
     statusLabel->setObjectName(QStringLiteral("statusLabel"));
     statusBar()->addPermanentWidget(statusLabel, 0);
+    // Which file keeps the port; a user's own file is named at start as well.
+    const QString portFile = tr("Port kept in %1").arg(QDir::toNativeSeparators(config.path));
+    statusLabel->setToolTip(portFile);
+    if (config.perUser())
+        statusBar()->showMessage(portFile, 10000);
     // No device is known yet.
     statusLabel->setText(tr(" Version ") + version + tr(" - Skywand ID: S0 - Port: ") +
                          QString::fromLatin1(dataPort) + QStringLiteral(" "));

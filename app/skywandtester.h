@@ -6,6 +6,7 @@
 #define SKYWANDTESTER_H
 
 #include "checkfeed.h"
+#include "configlocation.h"
 #include "portentry.h"
 #include "trackingsnapshot.h"
 #include "ui_skywandtester.h"
@@ -68,9 +69,9 @@ private:
     // The status line for the one-based device number.
     void setStatusLine(qint64 deviceNumber);
     void reportError(const QString& text);
-    static QString configPath();
 
     Ui_SkywandtesterClass ui;
+    const ConfigLocation config = ConfigLocation::find();
     char dataPort[portTextFieldSize]; // the port text, NUL-terminated ASCII
     QString version;
     int currentSkywand = 0;

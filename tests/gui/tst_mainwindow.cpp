@@ -28,7 +28,7 @@ private slots:
     void configuration_data();
     void configuration();
     void folderInPlaceOfTheFile();
-    void failedWriteKeepsTheFile();
+    void portKeptPerUserInAReadOnlyFolder();
     void restartOnLeadingZeroAndOntoRejectedPorts();
     void selectingADeviceKeepsTheVerticalValue();
     void burstEndsOnTheNewestFrame();
@@ -98,38 +98,59 @@ void TestMainWindow::folderInPlaceOfTheFile() {
 // A folder the user may not write to, holding a configuration file that he may: the new
 // port must end up in the file, and the file must never be lost on the way. Root writes
 // anywhere, so the case runs again as an unprivileged user.
-void TestMainWindow::failedWriteKeepsTheFile() {
+// An installed copy: the program's folder is read-only, its file there is the administrator's.
+// The first start takes that port; a change goes to the user's own file, which survives a
+// restart, and the administrator's file stays as it was. Where the folder is writable, no
+// user file is made. Root may write anywhere, so the read-only case runs as "nobody".
+void TestMainWindow::portKeptPerUserInAReadOnlyFolder() {
+    const QString userFile = qEnvironmentVariable("XDG_CONFIG_HOME") +
+                             QStringLiteral("/skywandtester/skywandtester.config");
     if (geteuid() == 0) {
-        QTemporaryDir folder;
+        QTemporaryDir home, folder;
+        qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+        openWindow(oneDevice);
+        window.reset();
+        QVERIFY(QDir(home.path()).isEmpty());
+
         const QString copy = folder.path() + QStringLiteral("/tst_mainwindow");
         QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), copy));
         QFile config(folder.path() + QStringLiteral("/skywandtester.config"));
         QVERIFY(config.open(QIODevice::WriteOnly) && config.write(QByteArray::number(port)) > 0);
         config.close();
         QVERIFY(config.setPermissions(QFile::ReadOther | QFile::WriteOther | QFile::ReadOwner));
+        const auto all = QFile::ReadOther | QFile::WriteOther | QFile::ExeOther |
+                         QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+        QVERIFY(QFile::setPermissions(home.path(), all));
         QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOther | QFile::ExeOther |
                                                          QFile::ReadOwner | QFile::ExeOwner));
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedChannels);
         child.start(QStringLiteral("setpriv"), {"--reuid=65534", "--regid=65534", "--clear-groups",
-                                                copy, "failedWriteKeepsTheFile"});
+                                                copy, "portKeptPerUserInAReadOnlyFolder"});
         QVERIFY(child.waitForFinished(30000));
         QCOMPARE(child.exitCode(), 0);
-        QFile::setPermissions(folder.path(),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(folder.path(), all);
         return;
     }
     if (QFileInfo(QCoreApplication::applicationDirPath()).isWritable())
         QSKIP("runs in a folder its user cannot write to, made by the same test run as root");
-    QFile::remove(configPath()); // refused: the folder is read-only
-    port = QByteArray(readConfig()).toUShort();
+    const QByteArray systemPort = readConfig();
+    port = systemPort.toUShort();
     sender = std::make_unique<FrameSender>(port);
     openWindow(oneDevice);
+    QCOMPARE(Probe::portText(*window), systemPort);
     const QByteArray newPort = QByteArray::number(freeUdpPort());
     Probe::changePort(*window, newPort);
-    QCOMPARE(readConfig(), newPort);
     window.reset();
-    QCOMPARE(readConfig(), newPort);
+    QCOMPARE(readConfig(), systemPort);
+    QFile user(userFile);
+    QVERIFY(user.open(QIODevice::ReadOnly));
+    QCOMPARE(user.readAll(), newPort);
+
+    port = newPort.toUShort();
+    sender = std::make_unique<FrameSender>(port);
+    openWindow(oneDevice);
+    QCOMPARE(Probe::portText(*window), newPort);
 }
 
 void TestMainWindow::restartOnLeadingZeroAndOntoRejectedPorts() {
