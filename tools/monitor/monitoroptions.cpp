@@ -1,91 +1,83 @@
-#include "monitoroptionparser.h"
+#include "monitoroptions.h"
 
 #include "Ombrix.h"
 #include "decimaltext.h"
-#include "longoptions.h"
 
-#include <set>
+#include <CLI/CLI.hpp>
 
 namespace {
 
-const std::set<std::string> flag_options = {"--raw", "--json", "--help", "--version"};
-const std::set<std::string> value_options = {"--port", "--skywand", "--record", "--frames",
-                                             "--duration"};
+// CLI11's validator result: empty when the text is good, else the reason after the option name.
+std::function<std::string(const std::string&)> wholeNumber(std::uint64_t low, std::uint64_t high) {
+    return [low, high](const std::string& text) {
+        std::uint64_t value = 0;
+        if (parseUnsigned(text, value) && value >= low && value <= high) {
+            return std::string();
+        }
+        return "needs a whole number from " + std::to_string(low) + " to " +
+               std::to_string(high) + ", not \"" + text + "\"";
+    };
+}
 
-// Only one view prints per datagram; two would interleave on the same output.
-bool chooseView(MonitorOptions& options, MonitorOptions::View view, const std::string& option,
-                std::string& chosen, std::string& error) {
-    if (!chosen.empty() && chosen != option) {
-        error = option + " cannot be combined with " + chosen + ": choose one view";
-        return false;
-    }
-    chosen = option;
-    options.view = view;
-    return true;
+std::uint64_t wholeNumberOf(const std::string& text) {
+    std::uint64_t value = 0;
+    parseUnsigned(text, value); // already checked
+    return value;
 }
 
 } // namespace
 
-bool MonitorOptionParser::parse(const std::vector<std::string>& args, MonitorOptions& options,
-                                std::string& error) {
-    std::string chosen_view;
-    LongOptions scanner(args, flag_options, value_options);
-    while (!scanner.atEnd()) {
-        LongOptions::Option option;
-        if (!scanner.next(option, error)) {
-            return false;
-        }
-        const std::string& name = option.name;
-        const std::optional<std::string>& value = option.value;
+bool MonitorOptions::parse(const std::vector<std::string>& args, std::string& error) {
+    CLI::App app;
+    app.set_help_flag();
+    // As with GNU tools, a repeated option counts with its last value.
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 
-        std::uint64_t count = 0;
-        if (name == "--help") {
-            options.help = true;
-        } else if (name == "--version") {
-            options.version = true;
-        } else if (name == "--raw") {
-            if (!chooseView(options, MonitorOptions::View::raw, name, chosen_view, error)) {
-                return false;
-            }
-        } else if (name == "--json") {
-            if (!chooseView(options, MonitorOptions::View::json, name, chosen_view, error)) {
-                return false;
-            }
-        } else if (name == "--skywand") {
-            if (!readCount(name, *value, 1, Ombrix::max_records, count, error) ||
-                !chooseView(options, MonitorOptions::View::skywand, name, chosen_view, error)) {
-                return false;
-            }
-            options.skywand = static_cast<int>(count);
-        } else if (name == "--port") {
-            if (!readCount(name, *value, 0, 65535, count, error)) {
-                return false;
-            }
-            options.port = static_cast<unsigned short>(count);
-        } else if (name == "--record") {
-            if (value->empty()) {
-                error = "--record needs a file name";
-                return false;
-            }
-            options.record_file = *value;
-        } else if (name == "--frames") {
-            if (!readCount(name, *value, 1, UINT64_MAX, count, error)) {
-                return false;
-            }
-            options.frames = count;
-        } else if (name == "--duration") {
-            double seconds = 0;
-            if (!parseDecimal(*value, seconds) || seconds <= 0 || seconds > 1e9) {
-                error = "--duration needs seconds greater than 0, not \"" + *value + "\"";
-                return false;
-            }
-            options.duration = seconds;
-        }
+    app.add_flag("-h,--help", help);
+    app.add_flag("--version", version);
+    app.add_option_function<std::string>("--port", [this](const std::string& text) {
+           port = static_cast<unsigned short>(wholeNumberOf(text));
+       })->check(wholeNumber(0, 65535));
+    app.add_option("--record", record_file)->check([](const std::string& text) {
+        return text.empty() ? "needs a file name" : std::string();
+    });
+    app.add_option_function<std::string>("--frames", [this](const std::string& text) {
+           frames = wholeNumberOf(text);
+       })->check(wholeNumber(1, UINT64_MAX));
+    app.add_option_function<std::string>("--duration", [this](const std::string& text) {
+           double seconds = 0;
+           parseDecimal(text, seconds);
+           duration = seconds;
+       })->check([](const std::string& text) {
+        double seconds = 0;
+        return parseDecimal(text, seconds) && seconds > 0 && seconds <= 1e9
+                   ? std::string()
+                   : "needs seconds greater than 0, not \"" + text + "\"";
+    });
+
+    // Only one view prints per datagram; two would interleave on the same output.
+    CLI::Option* raw = app.add_flag_callback("--raw", [this] { view = View::raw; });
+    CLI::Option* json = app.add_flag_callback("--json", [this] { view = View::json; });
+    CLI::Option* device = app.add_option_function<std::string>(
+        "--skywand", [this](const std::string& text) {
+            skywand = static_cast<int>(wholeNumberOf(text));
+            view = View::skywand;
+        });
+    device->check(wholeNumber(1, Ombrix::max_records));
+    raw->excludes(json)->excludes(device);
+    json->excludes(device);
+
+    try {
+        std::vector<std::string> reversed(args.rbegin(), args.rend()); // as CLI11 reads them
+        app.parse(reversed);
+    } catch (const CLI::ParseError& failure) {
+        error = failure.what();
+        return false;
     }
     return true;
 }
 
-std::string MonitorOptionParser::helpText() {
+std::string MonitorOptions::helpText() {
     return R"(Usage: ombrix-monitor [OPTION]...
 Listens for an Ombrix controller's tracking frames on a UDP port, parses each one with the
 tester's own tracking client, and shows what arrives: a live summary, or one line or object
