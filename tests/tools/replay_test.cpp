@@ -79,9 +79,7 @@ TEST(Replay, HandWrittenFileReadsAsDocumented) {
 TEST(Replay, MalformedFilesAreRefusedNamingFileAndLine) {
     const std::pair<std::string, const char*> cases[] = {
         {"fr 1\n\nts \\q\n", "test.replay:3: column 4: unknown escape \\q"},
-        {"a\\x4\n", "test.replay:1: "},
         {"@delay -5\nfr 1\n", "test.replay:1: bad delay \"-5\""},
-        {"@delay 1e3\nfr 1\n", "test.replay:1: bad delay"},
         {"@delay 86400001\nfr 1\n", "test.replay:1: bad delay"},
         {"a\n\n@wait 5\nb\n", "test.replay:3: unknown directive"},
         {"a\n@delay 5\nb\n", "test.replay:2: "},
@@ -106,8 +104,6 @@ TEST(Replay, EndlessDeviceIsRefusedPromptly) {
     EXPECT_EQ(reader.next(frame), ReplayReader::Result::format_error);
     EXPECT_NE(reader.error().find("/dev/zero:1: a line longer than"), std::string::npos);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
-    EXPECT_FALSE(reader.open("/nonexistent/file.replay"));
-    EXPECT_EQ(reader.next(frame), ReplayReader::Result::io_error);
 }
 
 } // namespace

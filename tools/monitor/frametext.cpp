@@ -146,7 +146,8 @@ std::string FrameText::jsonError(std::string_view kind, std::string_view datagra
 
 std::string FrameText::skywandLine(const Ombrix& client, int device_number) {
     std::string line = "frame " + std::to_string(client.get_framecounter()) + "  ts " +
-                       fixedDecimal(client.get_timestamp(), 3) + "  S" + std::to_string(device_number);
+                       fixedDecimal(client.get_timestamp(), 3) + "  S" +
+                       std::to_string(device_number);
     const int count = client.get_num_skywand();
     if (device_number < 1 || device_number > count) {
         return line + "  not in this frame (" + std::to_string(count) + " Skywand" +

@@ -24,7 +24,6 @@ public:
     // The datagram as replay-file lines after a "#" comment line holding note; ends with a
     // blank line.
     static std::string rawBlock(std::string_view datagram, const std::string& note);
-
 };
 
 #endif // FRAMETEXT_H

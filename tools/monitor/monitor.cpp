@@ -182,7 +182,8 @@ void Monitor::receiveOnce(const std::atomic<bool>& stop) {
         out << "receive error (empty or unreadable datagram)\n";
         break;
     case MonitorOptions::View::raw:
-        out << "# " << fixedDecimal(now - start_s, 3) << " s, receive error (empty or unreadable)\n\n";
+        out << "# " << fixedDecimal(now - start_s, 3)
+            << " s, receive error (empty or unreadable)\n\n";
         break;
     case MonitorOptions::View::json:
         out << FrameText::jsonError("receive", {}) << "\n";

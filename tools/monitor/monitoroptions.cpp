@@ -14,8 +14,8 @@ std::function<std::string(const std::string&)> wholeNumber(std::uint64_t low, st
         if (parseUnsigned(text, value) && value >= low && value <= high) {
             return std::string();
         }
-        return "needs a whole number from " + std::to_string(low) + " to " +
-               std::to_string(high) + ", not \"" + text + "\"";
+        return "needs a whole number from " + std::to_string(low) + " to " + std::to_string(high) +
+               ", not \"" + text + "\"";
     };
 }
 
@@ -35,31 +35,36 @@ bool MonitorOptions::parse(const std::vector<std::string>& args, std::string& er
 
     app.add_flag("-h,--help", help);
     app.add_flag("--version", version);
-    app.add_option_function<std::string>("--port", [this](const std::string& text) {
-           port = static_cast<unsigned short>(wholeNumberOf(text));
-       })->check(wholeNumber(0, 65535));
+    app.add_option_function<std::string>("--port",
+                                         [this](const std::string& text) {
+                                             port =
+                                                 static_cast<unsigned short>(wholeNumberOf(text));
+                                         })
+        ->check(wholeNumber(0, 65535));
     app.add_option("--record", record_file)->check([](const std::string& text) {
         return text.empty() ? "needs a file name" : std::string();
     });
-    app.add_option_function<std::string>("--frames", [this](const std::string& text) {
-           frames = wholeNumberOf(text);
-       })->check(wholeNumber(1, UINT64_MAX));
-    app.add_option_function<std::string>("--duration", [this](const std::string& text) {
-           double seconds = 0;
-           parseDecimal(text, seconds);
-           duration = seconds;
-       })->check([](const std::string& text) {
-        double seconds = 0;
-        return parseDecimal(text, seconds) && seconds > 0 && seconds <= 1e9
-                   ? std::string()
-                   : "needs seconds greater than 0, not \"" + text + "\"";
-    });
+    app.add_option_function<std::string>(
+           "--frames", [this](const std::string& text) { frames = wholeNumberOf(text); })
+        ->check(wholeNumber(1, UINT64_MAX));
+    app.add_option_function<std::string>("--duration",
+                                         [this](const std::string& text) {
+                                             double seconds = 0;
+                                             parseDecimal(text, seconds);
+                                             duration = seconds;
+                                         })
+        ->check([](const std::string& text) {
+            double seconds = 0;
+            return parseDecimal(text, seconds) && seconds > 0 && seconds <= 1e9
+                       ? std::string()
+                       : "needs seconds greater than 0, not \"" + text + "\"";
+        });
 
     // Only one view prints per datagram; two would interleave on the same output.
     CLI::Option* raw = app.add_flag_callback("--raw", [this] { view = View::raw; });
     CLI::Option* json = app.add_flag_callback("--json", [this] { view = View::json; });
-    CLI::Option* device = app.add_option_function<std::string>(
-        "--skywand", [this](const std::string& text) {
+    CLI::Option* device =
+        app.add_option_function<std::string>("--skywand", [this](const std::string& text) {
             skywand = static_cast<int>(wholeNumberOf(text));
             view = View::skywand;
         });

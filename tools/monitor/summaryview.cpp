@@ -30,10 +30,10 @@ std::string SummaryView::lastFrameText(const StreamStats& stats) const {
         return "none yet";
     }
     const StreamStats::RecordCounts& counts = stats.lastCounts();
-    return std::to_string(stats.lastFrameCounter()) + "  ts " + fixedDecimal(stats.lastTimestamp(), 3) +
-           "  bodies " + std::to_string(counts.bodies) + "  skywands " +
-           std::to_string(counts.skywands) + "  tools " + std::to_string(counts.tools) +
-           "  hands " + std::to_string(counts.hands) + "  markers " +
+    return std::to_string(stats.lastFrameCounter()) + "  ts " +
+           fixedDecimal(stats.lastTimestamp(), 3) + "  bodies " + std::to_string(counts.bodies) +
+           "  skywands " + std::to_string(counts.skywands) + "  tools " +
+           std::to_string(counts.tools) + "  hands " + std::to_string(counts.hands) + "  markers " +
            std::to_string(counts.markers);
 }
 

@@ -14,8 +14,8 @@ std::function<std::string(const std::string&)> wholeNumber(std::uint64_t low, st
         if (parseUnsigned(text, value) && value >= low && value <= high) {
             return std::string();
         }
-        return "needs a whole number from " + std::to_string(low) + " to " +
-               std::to_string(high) + ", not \"" + text + "\"";
+        return "needs a whole number from " + std::to_string(low) + " to " + std::to_string(high) +
+               ", not \"" + text + "\"";
     };
 }
 
@@ -32,7 +32,7 @@ std::function<std::string(const std::string&)> notEmpty(const char* what) {
 }
 
 std::function<std::string(const std::string&)> oneOf(std::vector<std::string> words,
-                                                      const char* listed) {
+                                                     const char* listed) {
     return [words, listed](const std::string& text) {
         return std::find(words.begin(), words.end(), text) != words.end()
                    ? std::string()
@@ -52,51 +52,70 @@ bool SimOptions::parse(const std::vector<std::string>& args, std::string& error)
     app.add_flag("--version", version);
     app.add_flag("--quiet", quiet);
     app.add_option("--host", host)->check(notEmpty("a host name or address"));
-    app.add_option_function<std::string>("--port", [this](const std::string& text) {
-           port = static_cast<unsigned short>(wholeNumberOf(text));
-       })->check(wholeNumber(1, 65535));
-    app.add_option_function<std::string>("--rate", [this](const std::string& text) {
-           parseDecimal(text, rate);
-       })->check([](const std::string& text) {
-        // A positive rate below the least one would put the frames so far apart that their
-        // send times no longer fit the schedule's nanosecond counter.
-        double value = 0;
-        if (parseDecimal(text, value) && value <= max_rate && (value == 0 || value >= min_rate)) {
-            return std::string();
-        }
-        return "needs frames per second from 0.001 to 100000, or 0 (as fast as possible), not \"" +
-               text + "\"";
-    });
-    app.add_option_function<std::string>("--frames", [this](const std::string& text) {
-           frames = wholeNumberOf(text);
-       })->check(wholeNumber(1, UINT64_MAX));
-    app.add_option_function<std::string>("--duration", [this](const std::string& text) {
-           double seconds = 0;
-           parseDecimal(text, seconds);
-           duration = seconds;
-       })->check([](const std::string& text) {
-        double seconds = 0;
-        return parseDecimal(text, seconds) && seconds > 0 && seconds <= 1e9
-                   ? std::string()
-                   : "needs seconds greater than 0, not \"" + text + "\"";
-    });
+    app.add_option_function<std::string>("--port",
+                                         [this](const std::string& text) {
+                                             port =
+                                                 static_cast<unsigned short>(wholeNumberOf(text));
+                                         })
+        ->check(wholeNumber(1, 65535));
+    app.add_option_function<std::string>(
+           "--rate", [this](const std::string& text) { parseDecimal(text, rate); })
+        ->check([](const std::string& text) {
+            // A positive rate below the least one would put the frames so far apart that their
+            // send times no longer fit the schedule's nanosecond counter.
+            double value = 0;
+            if (parseDecimal(text, value) && value <= max_rate &&
+                (value == 0 || value >= min_rate)) {
+                return std::string();
+            }
+            return "needs frames per second from 0.001 to 100000, or 0 (as fast as possible), not "
+                   "\"" +
+                   text + "\"";
+        });
+    app.add_option_function<std::string>(
+           "--frames", [this](const std::string& text) { frames = wholeNumberOf(text); })
+        ->check(wholeNumber(1, UINT64_MAX));
+    app.add_option_function<std::string>("--duration",
+                                         [this](const std::string& text) {
+                                             double seconds = 0;
+                                             parseDecimal(text, seconds);
+                                             duration = seconds;
+                                         })
+        ->check([](const std::string& text) {
+            double seconds = 0;
+            return parseDecimal(text, seconds) && seconds > 0 && seconds <= 1e9
+                       ? std::string()
+                       : "needs seconds greater than 0, not \"" + text + "\"";
+        });
 
     // The options that only shape the generated scene, which a replay sends as recorded.
     CLI::Option* replay = app.add_option("--replay", replay_file)->check(notEmpty("a file name"));
     const std::vector<CLI::Option*> scene = {
-        app.add_option_function<std::string>("--skywands", [this](const std::string& text) {
-               skywands = static_cast<int>(wholeNumberOf(text));
-           })->check(wholeNumber(0, 100)),
-        app.add_option_function<std::string>("--layout", [this](const std::string& text) {
-               layout = text == "old" ? SkywandLayout::older : SkywandLayout::newer;
-           })->check(oneOf({"new", "old"}, "\"new\" or \"old\"")),
+        app.add_option_function<std::string>("--skywands",
+                                             [this](const std::string& text) {
+                                                 skywands = static_cast<int>(wholeNumberOf(text));
+                                             })
+            ->check(wholeNumber(0, 100)),
+        app.add_option_function<std::string>("--layout",
+                                             [this](const std::string& text) {
+                                                 layout = text == "old" ? SkywandLayout::older
+                                                                        : SkywandLayout::newer;
+                                             })
+            ->check(oneOf({"new", "old"}, "\"new\" or \"old\"")),
         app.add_flag("--all-kinds", all_kinds),
-        app.add_option_function<std::string>("--line-end", [this](const std::string& text) {
-               line_end = text == "lf" ? LineEnd::lf : text == "cr" ? LineEnd::cr : LineEnd::crlf;
-           })->check(oneOf({"crlf", "lf", "cr"}, "\"crlf\", \"lf\" or \"cr\"")),
-        app.add_option_function<std::string>("--first-frame", [this](const std::string& text) {
-               first_frame = static_cast<std::uint32_t>(wholeNumberOf(text));
-           })->check(wholeNumber(0, UINT32_MAX))};
+        app.add_option_function<std::string>("--line-end",
+                                             [this](const std::string& text) {
+                                                 line_end = text == "lf"   ? LineEnd::lf
+                                                            : text == "cr" ? LineEnd::cr
+                                                                           : LineEnd::crlf;
+                                             })
+            ->check(oneOf({"crlf", "lf", "cr"}, "\"crlf\", \"lf\" or \"cr\"")),
+        app.add_option_function<std::string>("--first-frame",
+                                             [this](const std::string& text) {
+                                                 first_frame = static_cast<std::uint32_t>(
+                                                     wholeNumberOf(text));
+                                             })
+            ->check(wholeNumber(0, UINT32_MAX))};
     for (CLI::Option* option : scene) {
         option->excludes(replay);
     }
@@ -104,8 +123,8 @@ bool SimOptions::parse(const std::vector<std::string>& args, std::string& error)
     app.add_flag("--fast", fast);
 
     // Without a port it answers on the usual one.
-    CLI::Option* command = app.add_option_function<std::string>(
-        "--command-port", [this](const std::string& text) {
+    CLI::Option* command =
+        app.add_option_function<std::string>("--command-port", [this](const std::string& text) {
             command_port = static_cast<unsigned short>(text.empty() ? default_command_port
                                                                     : wholeNumberOf(text));
         });
@@ -113,15 +132,21 @@ bool SimOptions::parse(const std::vector<std::string>& args, std::string& error)
         return text.empty() ? std::string() : wholeNumber(0, 65535)(text);
     });
     app.add_option("--command-bind", command_bind)->check(notEmpty("an address"))->needs(command);
-    app.add_option_function<std::string>("--param", [this](const std::string& text) {
-           const std::size_t split = text.find('=');
-           parameters.emplace_back(text.substr(0, split), text.substr(split + 1));
-       })->check([](const std::string& text) {
-        const std::size_t split = text.find('=');
-        return split == std::string::npos || text.find_first_not_of(' ') >= split
-                   ? "needs NAME=VALUE, not \"" + text + "\""
-                   : std::string();
-    })->needs(command)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)->trigger_on_parse();
+    app.add_option_function<std::string>("--param",
+                                         [this](const std::string& text) {
+                                             const std::size_t split = text.find('=');
+                                             parameters.emplace_back(text.substr(0, split),
+                                                                     text.substr(split + 1));
+                                         })
+        ->check([](const std::string& text) {
+            const std::size_t split = text.find('=');
+            return split == std::string::npos || text.find_first_not_of(' ') >= split
+                       ? "needs NAME=VALUE, not \"" + text + "\""
+                       : std::string();
+        })
+        ->needs(command)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->trigger_on_parse();
 
     try {
         std::vector<std::string> reversed(args.rbegin(), args.rend()); // as CLI11 reads them
