@@ -14,7 +14,6 @@ public:
     ~ChildProcess(); // kills the child if it still runs
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
-
     void signal(int number);
     // Waits for the first standard output line, at most timeout_ms; empty on time-out.
     std::string firstOutputLine(int timeout_ms = 5000);

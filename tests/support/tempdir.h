@@ -6,8 +6,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <string>
 
 class TempDir {
 public:
@@ -19,9 +17,6 @@ public:
         std::error_code ignored;
         std::filesystem::remove_all(path, ignored);
     }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
     std::string file(const std::string& name) const { return path + "/" + name; }
 
     std::string path;

@@ -36,7 +36,6 @@ std::set<std::string> expectedFiles() {
     return files;
 }
 
-// One test, so that the package is built once: that is the slow part.
 TEST(Package, BuildsUnpacksAndRuns) {
     TempDir work;
     ChildProcess cpack(CPACK_PATH, {"-G", "DEB", "--config", BUILD_DIR "/CPackConfig.cmake", "-B",
@@ -62,10 +61,8 @@ TEST(Package, BuildsUnpacksAndRuns) {
     ChildProcess fields(DPKG_DEB_PATH, {"-f", debs[0], "Package", "Depends"});
     EXPECT_EQ(fields.wait(), 0);
     EXPECT_EQ(fields.output().rfind("Package: skywandtester\nDepends: ", 0), 0u);
-    for (const std::string package : {"libc6", "libstdc++6", "libqt6widgets6", "qt6-qpa-plugins"}) {
-        if (has_tester || package.find("qt") == std::string::npos) {
-            EXPECT_NE(fields.output().find(package), std::string::npos) << fields.output();
-        }
+    for (const char* package : {"libc6", "libstdc++6", has_tester ? "qt6-qpa-plugins" : "libc6"}) {
+        EXPECT_NE(fields.output().find(package), std::string::npos) << fields.output();
     }
 
     for (const char* tool : {"ombrix-sim", "ombrix-monitor"}) {
@@ -83,11 +80,9 @@ TEST(Package, BuildsUnpacksAndRuns) {
     const unsigned short port = freeUdpPort();
     writeFile((root / "usr" / app_dir / "skywandtester.config").string(), std::to_string(port));
     ChildProcess tester((root / "usr/bin/skywandtester").string(), {});
-    const bool listening = waitUntilUdpBound(port, 10000);
+    EXPECT_TRUE(waitUntilUdpBound(port, 10000)) << "no reception on its configured port";
     tester.signal(SIGTERM);
     tester.wait(10000);
-    EXPECT_TRUE(listening) << "the tester did not listen on its configured port\n"
-                           << tester.errors();
     EXPECT_FALSE(fs::exists(root / "usr/bin/skywandtester.config"));
 }
 

@@ -20,36 +20,36 @@ namespace {
 using namespace std::string_literals;
 
 TEST(Simulator, GeneratedFramesParseIntoTheRecordsOfTheScene) {
-    for (const SkywandLayout layout : {SkywandLayout::newer, SkywandLayout::older}) {
-        for (const LineEnd line_end : {LineEnd::crlf, LineEnd::lf, LineEnd::cr}) {
-            Ombrix client("", 0, 0, 20000, 1000000, 1000000);
-            UdpSender sender;
-            std::string error;
-            ASSERT_TRUE(sender.open("127.0.0.1", client.get_data_port(), error)) << error;
-            const Scenario scenario(3, layout, true);
-            std::uint32_t counter = 4294967294u; // wraps round like the controller's
-            // Times at which each device, body and hand loses tracking in turn.
-            for (double t : {0.0, 1.3, 2.5, 5.5, 6.5, 8.2, 10.25}) {
-                SCOPED_TRACE(std::to_string(t) + " " + std::to_string(int(line_end)));
-                const FrameState frame = scenario.frame(counter, t);
-                ASSERT_EQ(sender.send(FrameFormatter::format(frame, line_end)), 0);
-                ASSERT_TRUE(client.receive()) << client.data_parseerror();
-                EXPECT_EQ(client.get_framecounter(), counter++);
-                EXPECT_NEAR(client.get_timestamp(), t, 0.000001);
-                ASSERT_EQ(client.get_num_skywand(), 3);
-                for (const SkywandState& expected : frame.skywands) {
-                    const ombrix_skywand_type got = client.get_skywand(expected.id);
-                    EXPECT_NEAR(got.quality, expected.quality, 0.0006);
-                    EXPECT_EQ(std::vector<int>(got.button, got.button + got.num_button),
-                              expected.buttons);
-                    EXPECT_NEAR(got.joystick[0], expected.joystick[0], 0.00006);
-                    EXPECT_NEAR(got.joystick[1], expected.joystick[1], 0.00006);
-                }
-                EXPECT_EQ(client.get_num_body(), frame.calibrated_bodies);
-                EXPECT_EQ(client.get_num_meatool(), static_cast<int>(frame.tools.size()));
-                EXPECT_EQ(client.get_num_hand(), frame.calibrated_hands);
-                EXPECT_EQ(client.get_num_marker(), static_cast<int>(frame.markers.size()));
+    for (const auto& [layout, line_end] : {std::pair(SkywandLayout::newer, LineEnd::crlf),
+                                           std::pair(SkywandLayout::older, LineEnd::lf),
+                                           std::pair(SkywandLayout::newer, LineEnd::cr)}) {
+        Ombrix client("", 0, 0, 20000, 1000000, 1000000);
+        UdpSender sender;
+        std::string error;
+        ASSERT_TRUE(sender.open("127.0.0.1", client.get_data_port(), error)) << error;
+        const Scenario scenario(3, layout, true);
+        std::uint32_t counter = 4294967294u; // wraps round like the controller's
+        // Times at which each device, body and hand loses tracking in turn.
+        for (double t : {0.0, 1.3, 2.5, 5.5, 6.5, 8.2, 10.25}) {
+            SCOPED_TRACE(t);
+            const FrameState frame = scenario.frame(counter, t);
+            ASSERT_EQ(sender.send(FrameFormatter::format(frame, line_end)), 0);
+            ASSERT_TRUE(client.receive()) << client.data_parseerror();
+            EXPECT_EQ(client.get_framecounter(), counter++);
+            EXPECT_NEAR(client.get_timestamp(), t, 0.000001);
+            ASSERT_EQ(client.get_num_skywand(), 3);
+            for (const SkywandState& expected : frame.skywands) {
+                const ombrix_skywand_type got = client.get_skywand(expected.id);
+                EXPECT_NEAR(got.quality, expected.quality, 0.0006);
+                EXPECT_EQ(std::vector<int>(got.button, got.button + got.num_button),
+                          expected.buttons);
+                EXPECT_NEAR(got.joystick[0], expected.joystick[0], 0.00006);
+                EXPECT_NEAR(got.joystick[1], expected.joystick[1], 0.00006);
             }
+            EXPECT_EQ(client.get_num_body(), frame.calibrated_bodies);
+            EXPECT_EQ(client.get_num_meatool(), static_cast<int>(frame.tools.size()));
+            EXPECT_EQ(client.get_num_hand(), frame.calibrated_hands);
+            EXPECT_EQ(client.get_num_marker(), static_cast<int>(frame.markers.size()));
         }
     }
 }
@@ -58,14 +58,11 @@ TEST(Simulator, GeneratedFramesParseIntoTheRecordsOfTheScene) {
 // given number of replies (each ends with a NUL) arrived or two seconds passed.
 std::string exchange(unsigned short port, const std::vector<std::string>& pieces, long replies) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
     const timeval limit{2, 0};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     std::string received;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
         for (const std::string& piece : pieces) {
             send(fd, piece.data(), piece.size(), MSG_NOSIGNAL);
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
