@@ -120,7 +120,7 @@ TEST(Monitor, JsonLinesAreStrictAndHoldEveryRecord) {
 TEST(Monitor, RecordReplayRecordRoundTripsByteForByte) {
     const std::vector<std::string> sent = {
         "fr 1\r\nts 0.005\r\n6df2 1 1 [0 1.000 2 2][1 2 3][1 0 0 0 1 0 0 0 1][1 0.5 -0.5]\r\n",
-        "fr 2\nts 0.010\n",                    // LF line ends
+        "fr x\r\n",                            // not a frame: recorded all the same
         "fr 3\rts 0.015",                      // CR alone and no line end at the end
         "#@\\\t\x7f\xff\r\n  \r\n\r\n"s,       // bytes that a replay file must escape
         "fr 5\r\n\0after NUL\r\n"s,            // the parser stops at the NUL; the bytes stay
