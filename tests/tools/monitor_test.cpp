@@ -11,7 +11,6 @@
 #include <nlohmann/json.hpp>
 
 #include <memory>
-#include <regex>
 #include <sstream>
 
 namespace {
@@ -111,10 +110,8 @@ TEST(Monitor, JsonLinesAreStrictAndHoldEveryRecord) {
               R"({"error":"parse","bytes":23,"datagram":"fr 78\r\nts \"quoted\\ \u0001\u00ff\r\n"})"
               "\n");
     // A strict reader (no NaN and the like) takes every line.
-    std::istringstream lines(output);
-    for (std::string line; std::getline(lines, line);) {
-        EXPECT_TRUE(nlohmann::json::accept(line)) << line;
-    }
+    EXPECT_TRUE(nlohmann::json::accept(output.substr(0, output.find('\n'))));
+    EXPECT_TRUE(nlohmann::json::accept(output.substr(output.find('\n'))));
 }
 
 TEST(Monitor, RecordReplayRecordRoundTripsByteForByte) {
@@ -127,15 +124,21 @@ TEST(Monitor, RecordReplayRecordRoundTripsByteForByte) {
         "fr 9\r\n" + std::string(60000, 'z')}; // far beyond the tester's buffer
     TempDir folder;
     writeFile(folder.file("sent"), replayOf(sent));
-    // Only the arrival times may differ between the recordings and the file sent.
-    const std::regex times("(@delay|# Recorded).*\n");
-    const std::string frames = std::regex_replace(readFile(folder.file("sent")), times, "");
+    // Only arrival times and comments may differ: data lines never begin with "@" or "#".
+    const auto frames = [](const std::string& file) {
+        std::string kept;
+        std::istringstream in(readFile(file));
+        for (std::string line; std::getline(in, line);) {
+            kept += line[0] == '@' || line[0] == '#' ? "" : line + "\n";
+        }
+        return kept;
+    };
     std::string replayed = folder.file("sent");
     for (const char* name : {"first", "second"}) {
         const std::string summary = monitor({"--record", folder.file(name)}, replayed, 6)->output();
         EXPECT_EQ(summary.rfind("ombrix-monitor: 6 frames received in "), 0u) << summary;
         EXPECT_NE(summary.find("; 6 frames recorded to " + folder.file(name)), std::string::npos);
-        EXPECT_EQ(std::regex_replace(readFile(folder.file(name)), times, ""), frames);
+        EXPECT_EQ(frames(folder.file(name)), frames(folder.file("sent")));
         replayed = folder.file(name);
     }
 }
