@@ -1,84 +1,30 @@
 #include "monitoroptions.h"
 
 #include "Ombrix.h"
-#include "decimaltext.h"
-
-#include <CLI/CLI.hpp>
-
-namespace {
-
-// CLI11's validator result: empty when the text is good, else the reason after the option name.
-std::function<std::string(const std::string&)> wholeNumber(std::uint64_t low, std::uint64_t high) {
-    return [low, high](const std::string& text) {
-        std::uint64_t value = 0;
-        if (parseUnsigned(text, value) && value >= low && value <= high) {
-            return std::string();
-        }
-        return "needs a whole number from " + std::to_string(low) + " to " + std::to_string(high) +
-               ", not \"" + text + "\"";
-    };
-}
-
-std::uint64_t wholeNumberOf(const std::string& text) {
-    std::uint64_t value = 0;
-    parseUnsigned(text, value); // already checked
-    return value;
-}
-
-} // namespace
+#include "commandline.h"
 
 bool MonitorOptions::parse(const std::vector<std::string>& args, std::string& error) {
-    CLI::App app;
-    app.set_help_flag();
-    // As with GNU tools, a repeated option counts with its last value.
-    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-
-    app.add_flag("-h,--help", help);
-    app.add_flag("--version", version);
-    app.add_option_function<std::string>("--port",
-                                         [this](const std::string& text) {
-                                             port =
-                                                 static_cast<unsigned short>(wholeNumberOf(text));
-                                         })
-        ->check(wholeNumber(0, 65535));
-    app.add_option("--record", record_file)->check([](const std::string& text) {
-        return text.empty() ? "needs a file name" : std::string();
-    });
-    app.add_option_function<std::string>(
-           "--frames", [this](const std::string& text) { frames = wholeNumberOf(text); })
-        ->check(wholeNumber(1, UINT64_MAX));
-    app.add_option_function<std::string>("--duration",
-                                         [this](const std::string& text) {
-                                             double seconds = 0;
-                                             parseDecimal(text, seconds);
-                                             duration = seconds;
-                                         })
-        ->check([](const std::string& text) {
-            double seconds = 0;
-            return parseDecimal(text, seconds) && seconds > 0 && seconds <= 1e9
-                       ? std::string()
-                       : "needs seconds greater than 0, not \"" + text + "\"";
-        });
+    CommandLine line;
+    line.app.add_flag("-h,--help", help);
+    line.app.add_flag("--version", version);
+    line.count("--port", port, 0, 65535);
+    line.text("--record", record_file, "a file name");
+    line.count("--frames", frames, 1, UINT64_MAX);
+    line.seconds("--duration", duration);
 
     // Only one view prints per datagram; two would interleave on the same output.
-    CLI::Option* raw = app.add_flag_callback("--raw", [this] { view = View::raw; });
-    CLI::Option* json = app.add_flag_callback("--json", [this] { view = View::json; });
-    CLI::Option* device =
-        app.add_option_function<std::string>("--skywand", [this](const std::string& text) {
-            skywand = static_cast<int>(wholeNumberOf(text));
-            view = View::skywand;
-        });
-    device->check(wholeNumber(1, Ombrix::max_records));
+    CLI::Option* raw = line.app.add_flag("--raw");
+    CLI::Option* json = line.app.add_flag("--json");
+    CLI::Option* device = line.count("--skywand", skywand, 1, Ombrix::max_records);
     raw->excludes(json)->excludes(device);
     json->excludes(device);
-
-    try {
-        std::vector<std::string> reversed(args.rbegin(), args.rend()); // as CLI11 reads them
-        app.parse(reversed);
-    } catch (const CLI::ParseError& failure) {
-        error = failure.what();
+    if (!line.parse(args, error)) {
         return false;
     }
+    view = raw->count()      ? View::raw
+           : json->count()   ? View::json
+           : device->count() ? View::skywand
+                             : View::summary;
     return true;
 }
 

@@ -1,38 +1,13 @@
 #include "simoptions.h"
 
+#include "commandline.h"
 #include "decimaltext.h"
 
-#include <CLI/CLI.hpp>
+#include <algorithm>
 
 namespace {
 
-// The checks return CLI11's validator result: empty when the text is good, else the reason,
-// which CLI11 puts after the option's name.
-std::function<std::string(const std::string&)> wholeNumber(std::uint64_t low, std::uint64_t high) {
-    return [low, high](const std::string& text) {
-        std::uint64_t value = 0;
-        if (parseUnsigned(text, value) && value >= low && value <= high) {
-            return std::string();
-        }
-        return "needs a whole number from " + std::to_string(low) + " to " + std::to_string(high) +
-               ", not \"" + text + "\"";
-    };
-}
-
-std::uint64_t wholeNumberOf(const std::string& text) {
-    std::uint64_t value = 0;
-    parseUnsigned(text, value); // already checked
-    return value;
-}
-
-std::function<std::string(const std::string&)> notEmpty(const char* what) {
-    return [what](const std::string& text) {
-        return text.empty() ? std::string("needs ") + what : std::string();
-    };
-}
-
-std::function<std::string(const std::string&)> oneOf(std::vector<std::string> words,
-                                                     const char* listed) {
+CommandLine::Check oneOf(std::vector<std::string> words, const char* listed) {
     return [words, listed](const std::string& text) {
         return std::find(words.begin(), words.end(), text) != words.end()
                    ? std::string()
@@ -43,101 +18,53 @@ std::function<std::string(const std::string&)> oneOf(std::vector<std::string> wo
 } // namespace
 
 bool SimOptions::parse(const std::vector<std::string>& args, std::string& error) {
-    CLI::App app;
-    app.set_help_flag();
-    // As with GNU tools, a repeated option counts with its last value.
-    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-
+    CommandLine line;
+    CLI::App& app = line.app;
     app.add_flag("-h,--help", help);
     app.add_flag("--version", version);
     app.add_flag("--quiet", quiet);
-    app.add_option("--host", host)->check(notEmpty("a host name or address"));
-    app.add_option_function<std::string>("--port",
-                                         [this](const std::string& text) {
-                                             port =
-                                                 static_cast<unsigned short>(wholeNumberOf(text));
-                                         })
-        ->check(wholeNumber(1, 65535));
-    app.add_option_function<std::string>(
-           "--rate", [this](const std::string& text) { parseDecimal(text, rate); })
-        ->check([](const std::string& text) {
-            // A positive rate below the least one would put the frames so far apart that their
-            // send times no longer fit the schedule's nanosecond counter.
-            double value = 0;
-            if (parseDecimal(text, value) && value <= max_rate &&
-                (value == 0 || value >= min_rate)) {
-                return std::string();
-            }
-            return "needs frames per second from 0.001 to 100000, or 0 (as fast as possible), not "
-                   "\"" +
-                   text + "\"";
-        });
-    app.add_option_function<std::string>(
-           "--frames", [this](const std::string& text) { frames = wholeNumberOf(text); })
-        ->check(wholeNumber(1, UINT64_MAX));
-    app.add_option_function<std::string>("--duration",
-                                         [this](const std::string& text) {
-                                             double seconds = 0;
-                                             parseDecimal(text, seconds);
-                                             duration = seconds;
-                                         })
-        ->check([](const std::string& text) {
-            double seconds = 0;
-            return parseDecimal(text, seconds) && seconds > 0 && seconds <= 1e9
-                       ? std::string()
-                       : "needs seconds greater than 0, not \"" + text + "\"";
-        });
+    line.text("--host", host, "a host name or address");
+    line.count("--port", port, 1, 65535);
+    const auto store_rate = [this](const std::string& text) { parseDecimal(text, rate); };
+    app.add_option_function<std::string>("--rate", store_rate)->check([](const std::string& text) {
+        // A positive rate below the least one would put the frames so far apart that their send
+        // times no longer fit the schedule's nanosecond counter.
+        double value = 0;
+        return parseDecimal(text, value) && value <= max_rate && (value == 0 || value >= min_rate)
+                   ? std::string()
+                   : "needs frames per second from 0.001 to 100000, or 0 (as fast as possible), "
+                     "not \"" +
+                         text + "\"";
+    });
+    line.count("--frames", frames, 1, UINT64_MAX);
+    line.seconds("--duration", duration);
 
     // The options that only shape the generated scene, which a replay sends as recorded.
-    CLI::Option* replay = app.add_option("--replay", replay_file)->check(notEmpty("a file name"));
-    const std::vector<CLI::Option*> scene = {
-        app.add_option_function<std::string>("--skywands",
-                                             [this](const std::string& text) {
-                                                 skywands = static_cast<int>(wholeNumberOf(text));
-                                             })
-            ->check(wholeNumber(0, 100)),
-        app.add_option_function<std::string>("--layout",
-                                             [this](const std::string& text) {
-                                                 layout = text == "old" ? SkywandLayout::older
-                                                                        : SkywandLayout::newer;
-                                             })
-            ->check(oneOf({"new", "old"}, "\"new\" or \"old\"")),
-        app.add_flag("--all-kinds", all_kinds),
-        app.add_option_function<std::string>("--line-end",
-                                             [this](const std::string& text) {
-                                                 line_end = text == "lf"   ? LineEnd::lf
-                                                            : text == "cr" ? LineEnd::cr
-                                                                           : LineEnd::crlf;
-                                             })
-            ->check(oneOf({"crlf", "lf", "cr"}, "\"crlf\", \"lf\" or \"cr\"")),
-        app.add_option_function<std::string>("--first-frame",
-                                             [this](const std::string& text) {
-                                                 first_frame = static_cast<std::uint32_t>(
-                                                     wholeNumberOf(text));
-                                             })
-            ->check(wholeNumber(0, UINT32_MAX))};
-    for (CLI::Option* option : scene) {
-        option->excludes(replay);
+    std::string layout_name;
+    std::string line_end_name;
+    CLI::Option* replay = line.text("--replay", replay_file, "a file name");
+    for (CLI::Option* scene :
+         {line.count("--skywands", skywands, 0, 100),
+          app.add_option("--layout", layout_name)
+              ->check(oneOf({"new", "old"}, "\"new\" or \"old\"")),
+          app.add_flag("--all-kinds", all_kinds),
+          app.add_option("--line-end", line_end_name)
+              ->check(oneOf({"crlf", "lf", "cr"}, "\"crlf\", \"lf\" or \"cr\"")),
+          line.count("--first-frame", first_frame, 0, UINT32_MAX)}) {
+        scene->excludes(replay);
     }
     app.add_flag("--loop", loop)->needs(replay);
     app.add_flag("--fast", fast);
 
     // Without a port it answers on the usual one.
-    CLI::Option* command =
-        app.add_option_function<std::string>("--command-port", [this](const std::string& text) {
-            command_port = static_cast<unsigned short>(text.empty() ? default_command_port
-                                                                    : wholeNumberOf(text));
-        });
-    command->expected(0, 1)->check([](const std::string& text) {
-        return text.empty() ? std::string() : wholeNumber(0, 65535)(text);
+    std::string command_port_text;
+    CLI::Option* command = app.add_option("--command-port", command_port_text)->expected(0, 1);
+    command->check([](const std::string& text) {
+        return text.empty() ? std::string() : CommandLine::wholeNumber(0, 65535)(text);
     });
-    app.add_option("--command-bind", command_bind)->check(notEmpty("an address"))->needs(command);
-    app.add_option_function<std::string>("--param",
-                                         [this](const std::string& text) {
-                                             const std::size_t split = text.find('=');
-                                             parameters.emplace_back(text.substr(0, split),
-                                                                     text.substr(split + 1));
-                                         })
+    line.text("--command-bind", command_bind, "an address")->needs(command);
+    std::vector<std::string> parameter_texts;
+    app.add_option("--param", parameter_texts)
         ->check([](const std::string& text) {
             const std::size_t split = text.find('=');
             return split == std::string::npos || text.find_first_not_of(' ') >= split
@@ -145,15 +72,23 @@ bool SimOptions::parse(const std::vector<std::string>& args, std::string& error)
                        : std::string();
         })
         ->needs(command)
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
-        ->trigger_on_parse();
-
-    try {
-        std::vector<std::string> reversed(args.rbegin(), args.rend()); // as CLI11 reads them
-        app.parse(reversed);
-    } catch (const CLI::ParseError& failure) {
-        error = failure.what();
+        ->allow_extra_args(false) // one NAME=VALUE per --param
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    if (!line.parse(args, error)) {
         return false;
+    }
+
+    layout = layout_name == "old" ? SkywandLayout::older : layout;
+    line_end = line_end_name == "lf" ? LineEnd::lf : line_end_name == "cr" ? LineEnd::cr : line_end;
+    if (command->count() > 0) {
+        command_port =
+            command_port_text.empty()
+                ? default_command_port
+                : static_cast<unsigned short>(CommandLine::wholeNumberOf(command_port_text));
+    }
+    for (const std::string& text : parameter_texts) {
+        const std::size_t split = text.find('=');
+        parameters.emplace_back(text.substr(0, split), text.substr(split + 1));
     }
     return true;
 }
