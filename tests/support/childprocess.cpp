@@ -3,45 +3,33 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
-#include <poll.h>
+#include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
+#include <thread>
+
+extern char** environ;
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args) {
-    int out_pipe[2];
-    int err_pipe[2];
-    if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0) {
-        return;
-    }
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
+    std::vector<char*> argv = {const_cast<char*>(program.c_str())};
     for (const std::string& arg : args) {
         argv.push_back(const_cast<char*>(arg.c_str()));
     }
     argv.push_back(nullptr);
-    pid = fork();
-    if (pid == 0) {
-        dup2(out_pipe[1], STDOUT_FILENO);
-        dup2(err_pipe[1], STDERR_FILENO);
-        execv(program.c_str(), argv.data());
-        _exit(127);
+    const std::string out = folder.file("out");
+    const std::string err = folder.file("err");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT, 0600);
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
+        pid = -1;
     }
-    close(out_pipe[1]);
-    close(err_pipe[1]);
-    out_fd = out_pipe[0];
-    err_fd = err_pipe[0];
+    posix_spawn_file_actions_destroy(&actions);
 }
 
 ChildProcess::~ChildProcess() {
-    if (pid > 0 && !reaped) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-    }
-    for (int fd : {out_fd, err_fd}) {
-        if (fd >= 0) {
-            close(fd);
-        }
-    }
+    signal(SIGKILL);
+    wait();
 }
 
 void ChildProcess::signal(int number) {
@@ -50,58 +38,19 @@ void ChildProcess::signal(int number) {
     }
 }
 
-bool ChildProcess::collect(int timeout_ms) {
-    pollfd watched[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
-    if (out_fd < 0 && err_fd < 0) {
-        return false;
-    }
-    if (poll(watched, 2, timeout_ms) <= 0) {
-        return true;
-    }
-    int* fds[2] = {&out_fd, &err_fd};
-    std::string* texts[2] = {&out_text, &err_text};
-    for (int i = 0; i < 2; ++i) {
-        if (*fds[i] >= 0 && watched[i].revents != 0) {
-            char buffer[4096];
-            const ssize_t n = read(*fds[i], buffer, sizeof buffer);
-            if (n > 0) {
-                texts[i]->append(buffer, static_cast<std::size_t>(n));
-            } else {
-                close(*fds[i]);
-                *fds[i] = -1;
-            }
-        }
-    }
-    return true;
-}
-
 std::string ChildProcess::firstOutputLine(int timeout_ms) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (out_text.find('\n') == std::string::npos &&
-           std::chrono::steady_clock::now() < deadline) {
-        if (!collect(50)) {
-            break;
-        }
+    for (int waited = 0; output().find('\n') == std::string::npos && waited < timeout_ms;
+         waited += 10) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    const std::size_t end = out_text.find('\n');
-    return end == std::string::npos ? std::string() : out_text.substr(0, end);
+    const std::string text = output();
+    return text.substr(0, text.find('\n') == std::string::npos ? 0 : text.find('\n'));
 }
 
 int ChildProcess::wait(int timeout_ms) {
-    if (pid <= 0) {
-        return -1;
+    for (int waited = 0; pid > 0 && !reaped && waited < timeout_ms; waited += 5) {
+        reaped = waitpid(pid, &status, WNOHANG) == pid;
+        std::this_thread::sleep_for(std::chrono::milliseconds(reaped ? 0 : 5));
     }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (std::chrono::steady_clock::now() < deadline) {
-        collect(20);
-        int status = 0;
-        if (!reaped && waitpid(pid, &status, WNOHANG) == pid) {
-            reaped = true;
-            while (collect(100)) {
-                // the rest of the output; the pipes close with the child
-            }
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-    }
-    return -1;
+    return reaped && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

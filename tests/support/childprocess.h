@@ -3,40 +3,31 @@
 #ifndef TESTS_TOOLS_CHILDPROCESS_H
 #define TESTS_TOOLS_CHILDPROCESS_H
 
-#include <string>
+#include "tempdir.h"
+
 #include <sys/types.h>
 #include <vector>
 
 class ChildProcess {
 public:
-    // Starts the program with the arguments; see started().
     ChildProcess(const std::string& program, const std::vector<std::string>& args);
-    // Kills the child if it still runs.
-    ~ChildProcess();
+    ~ChildProcess(); // kills the child if it still runs
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
-
-    bool started() const { return pid > 0; }
     void signal(int number);
-
     // Waits for the first standard output line, at most timeout_ms; empty on time-out.
     std::string firstOutputLine(int timeout_ms = 5000);
-    // Waits for the exit, collecting the output; the exit status, or -1 on time-out or when
-    // the child was killed by a signal.
+    // Waits for the exit; the exit status, or -1 on time-out or when a signal killed the child.
     int wait(int timeout_ms = 10000);
 
-    const std::string& output() const { return out_text; }
-    const std::string& errors() const { return err_text; }
+    std::string output() const { return readFile(folder.file("out")); }
+    std::string errors() const { return readFile(folder.file("err")); }
 
 private:
-    bool collect(int timeout_ms); // reads what is there; false when both pipes are closed
-
+    TempDir folder; // the output goes to files, so that no pipe can fill up and stall the child
     pid_t pid = -1;
-    int out_fd = -1;
-    int err_fd = -1;
-    std::string out_text;
-    std::string err_text;
     bool reaped = false;
+    int status = 0;
 };
 
-#endif
+#endif // TESTS_TOOLS_CHILDPROCESS_H

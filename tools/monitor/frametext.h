@@ -24,13 +24,6 @@ public:
     // The datagram as replay-file lines after a "#" comment line holding note; ends with a
     // blank line.
     static std::string rawBlock(std::string_view datagram, const std::string& note);
-
-    // A JSON number, shortest form that reads back to the same value; null when not finite.
-    static std::string jsonNumber(double value);
-    static std::string jsonNumber(float value);
-    // A JSON string literal. Bytes from 128 up are taken as Latin-1, so any datagram gives
-    // valid JSON.
-    static std::string jsonString(std::string_view text);
 };
 
 #endif // FRAMETEXT_H

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct MonitorOptions {
     // What is printed for each datagram; the live summary stands alone only with none.
@@ -21,6 +22,11 @@ struct MonitorOptions {
 
     bool help = false;
     bool version = false;
+
+    // args without the program name. False with a one-line message naming the option on a bad
+    // argument; the options are then partly filled and must not be used.
+    bool parse(const std::vector<std::string>& args, std::string& error);
+    static std::string helpText();
 };
 
 #endif // MONITOROPTIONS_H

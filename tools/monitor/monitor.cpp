@@ -1,6 +1,7 @@
 #include "monitor.h"
 
 #include "Ombrix.h"
+#include "fixeddecimal.h"
 #include "frametext.h"
 
 #include <arpa/inet.h>
@@ -34,12 +35,6 @@ std::string utcNow() {
     if (gmtime_r(&now, &parts) != nullptr) {
         std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &parts);
     }
-    return text;
-}
-
-std::string fixed(double value, int decimals) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
     return text;
 }
 
@@ -169,7 +164,7 @@ void Monitor::receiveOnce(const std::atomic<bool>& stop) {
         stats->waitedInVain(now);
         if (options.view == MonitorOptions::View::skywand && stats->timeouts() > silence_reported) {
             silence_reported = stats->timeouts();
-            out << "no frame for " << fixed(now - stats->silenceStart(), 0) << " s\n";
+            out << "no frame for " << fixedDecimal(now - stats->silenceStart(), 0) << " s\n";
         }
         return;
     }
@@ -187,7 +182,8 @@ void Monitor::receiveOnce(const std::atomic<bool>& stop) {
         out << "receive error (empty or unreadable datagram)\n";
         break;
     case MonitorOptions::View::raw:
-        out << "# " << fixed(now - start_s, 3) << " s, receive error (empty or unreadable)\n\n";
+        out << "# " << fixedDecimal(now - start_s, 3)
+            << " s, receive error (empty or unreadable)\n\n";
         break;
     case MonitorOptions::View::json:
         out << FrameText::jsonError("receive", {}) << "\n";
@@ -199,7 +195,7 @@ void Monitor::receiveOnce(const std::atomic<bool>& stop) {
 std::string Monitor::arrivalNote(double now, std::size_t bytes, unsigned dropped,
                                  const std::string& outcome) const {
     std::string note =
-        fixed(now - start_s, 3) + " s, " + std::to_string(bytes) + " bytes, " + outcome;
+        fixedDecimal(now - start_s, 3) + " s, " + std::to_string(bytes) + " bytes, " + outcome;
     if (dropped > 0) {
         note += ", " + std::to_string(dropped) + " older dropped";
     }

@@ -1,7 +1,7 @@
 // ombrix-monitor: shows the tracking stream arriving on a UDP port. See --help.
 
 #include "monitor.h"
-#include "monitoroptionparser.h"
+#include "monitoroptions.h"
 
 #include <atomic>
 #include <csignal>
@@ -41,13 +41,12 @@ bool outputIsTerminal() {
 int main(int argc, char** argv) {
     MonitorOptions options;
     std::string error;
-    if (!MonitorOptionParser::parse(std::vector<std::string>(argv + 1, argv + argc), options,
-                                    error)) {
+    if (!options.parse(std::vector<std::string>(argv + 1, argv + argc), error)) {
         std::cerr << "ombrix-monitor: " << error << "\nTry 'ombrix-monitor --help' for more.\n";
         return Monitor::bad_input;
     }
     if (options.help) {
-        std::cout << MonitorOptionParser::helpText();
+        std::cout << MonitorOptions::helpText();
         return Monitor::success;
     }
     if (options.version) {

@@ -33,11 +33,15 @@ struct SimOptions {
     std::string command_bind = "127.0.0.1";
     std::vector<std::pair<std::string, std::string>> parameters; // name, value
 
-    std::string record_file; // empty: no recording
     bool quiet = false;
 
     bool help = false;
     bool version = false;
+
+    // args without the program name. False with a one-line message naming the option on a bad
+    // argument; the options are then partly filled and must not be used.
+    bool parse(const std::vector<std::string>& args, std::string& error);
+    static std::string helpText();
 
     static constexpr unsigned short default_command_port = 50105;
     static constexpr double max_rate = 100000.0;

@@ -1,10 +1,10 @@
 #include "simulator.h"
 
 #include "commandserver.h"
+#include "fixeddecimal.h"
 #include "frameformatter.h"
 #include "pacer.h"
 #include "replayreader.h"
-#include "replaywriter.h"
 #include "scenario.h"
 #include "udpsender.h"
 
@@ -14,7 +14,6 @@
 #include <memory>
 #include <optional>
 #include <sstream>
-#include <sys/stat.h>
 
 #ifndef OMBRIX_SIM_VERSION
 #define OMBRIX_SIM_VERSION "unknown"
@@ -25,17 +24,9 @@ namespace {
 constexpr double ns_per_ms = 1e6;
 constexpr double ns_per_s = 1e9;
 
-std::string formatFixed(double value, int decimals) {
-    std::ostringstream text;
-    text.setf(std::ios::fixed);
-    text.precision(decimals);
-    text << value;
-    return text.str();
-}
-
 // "60", "59.94", "2000": a rate as a person would write it.
 std::string formatRate(double rate) {
-    std::string text = formatFixed(rate, 3);
+    std::string text = fixedDecimal(rate, 3);
     text.erase(text.find_last_not_of('0') + 1);
     if (text.back() == '.') {
         text.pop_back();
@@ -166,14 +157,6 @@ int checkReplayFile(ReplayReader& reader, const std::string& path, std::uint64_t
     return Simulator::success;
 }
 
-// True when both names lead to one existing file, whatever the path.
-bool sameFile(const std::string& first, const std::string& second) {
-    struct stat a {};
-    struct stat b {};
-    return stat(first.c_str(), &a) == 0 && stat(second.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
-           a.st_ino == b.st_ino;
-}
-
 CommandProtocol makeProtocol(const SimOptions& options) {
     CommandProtocol protocol;
     protocol.defineParameter("system version", std::string("ombrix-sim ") + OMBRIX_SIM_VERSION,
@@ -214,25 +197,6 @@ int Simulator::run(const std::atomic<bool>& stop) {
     if (!sender.open(options.host, options.port, error)) {
         err << "ombrix-sim: " << error << "\n";
         return runtime_failure;
-    }
-
-    std::ofstream record_file;
-    std::unique_ptr<ReplayWriter> recorder;
-    if (!options.record_file.empty()) {
-        if (!options.replay_file.empty() && sameFile(options.replay_file, options.record_file)) {
-            err << "ombrix-sim: --record " << options.record_file
-                << " would overwrite the file being replayed\n";
-            return bad_input;
-        }
-        record_file.open(options.record_file, std::ios::binary | std::ios::trunc);
-        if (!record_file.is_open()) {
-            err << "ombrix-sim: " << options.record_file
-                << ": cannot open for writing: " << std::strerror(errno) << "\n";
-            return runtime_failure;
-        }
-        recorder = std::make_unique<ReplayWriter>(record_file);
-        recorder->writeComment(std::string("Recorded by ombrix-sim ") + OMBRIX_SIM_VERSION +
-                               ", sent to " + sender.destination());
     }
 
     std::unique_ptr<CommandServer> server;
@@ -286,7 +250,6 @@ int Simulator::run(const std::atomic<bool>& stop) {
     const std::int64_t duration_ns =
         options.duration ? std::llround(*options.duration * ns_per_s) : -1;
     std::string datagram;
-    std::int64_t previous_offset_ns = 0;
     pacer.start();
     while (!stop.load()) {
         if (options.frames && counters.sent + counters.failed >= *options.frames) {
@@ -329,29 +292,10 @@ int Simulator::run(const std::atomic<bool>& stop) {
                     << " failed: " << std::strerror(failure) << " (going on)\n";
             }
         }
-        if (recorder) {
-            const bool first = counters.sent + counters.failed == 1;
-            const double delay_ms = static_cast<double>(fast ? now_ns - previous_offset_ns
-                                                             : offset_ns - previous_offset_ns) /
-                                    ns_per_ms;
-            recorder->writeFrame(datagram, first ? std::nullopt : std::optional<double>(delay_ms));
-            previous_offset_ns = fast ? now_ns : offset_ns;
-            if (!recorder->good()) {
-                err << "ombrix-sim: " << options.record_file << ": write error\n";
-                return runtime_failure;
-            }
-        }
     }
 
     if (server) {
         server->stop();
-    }
-    if (recorder) {
-        record_file.flush();
-        if (!record_file.good()) {
-            err << "ombrix-sim: " << options.record_file << ": write error\n";
-            return runtime_failure;
-        }
     }
     const auto* replay = dynamic_cast<const ReplaySource*>(source.get());
     if (!options.quiet) {
@@ -370,7 +314,7 @@ std::string Simulator::summary(const Counters& counters, unsigned resyncs) const
         const double seconds =
             static_cast<double>(counters.last_send_ns - counters.first_send_ns) / ns_per_s;
         const double achieved = static_cast<double>(counters.sent - 1) / seconds;
-        text += " in " + formatFixed(seconds, 3) + " s, " + formatFixed(achieved, 2) + " Hz";
+        text += " in " + fixedDecimal(seconds, 3) + " s, " + fixedDecimal(achieved, 2) + " Hz";
     }
     const bool fast = options.fast || options.rate <= 0;
     if (fast) {

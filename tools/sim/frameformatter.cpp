@@ -1,6 +1,6 @@
 #include "frameformatter.h"
 
-#include <cstdio>
+#include "fixeddecimal.h"
 
 namespace {
 
@@ -13,11 +13,7 @@ public:
 
     void word(const char* text) { out += text; }
     void integer(long long value) { out += std::to_string(value); }
-    void number(double value, int decimals) {
-        char text[64];
-        std::snprintf(text, sizeof text, "%.*f", decimals, value);
-        out += text;
-    }
+    void number(double value, int decimals) { out += fixedDecimal(value, decimals); }
     void blank() { out += ' '; }
     void open() { out += '['; }
     void close() { out += ']'; }

@@ -1,91 +1,34 @@
-#include "monitoroptionparser.h"
+#include "monitoroptions.h"
 
 #include "Ombrix.h"
-#include "decimaltext.h"
-#include "longoptions.h"
+#include "commandline.h"
 
-#include <set>
+bool MonitorOptions::parse(const std::vector<std::string>& args, std::string& error) {
+    CommandLine line;
+    line.app.add_flag("-h,--help", help);
+    line.app.add_flag("--version", version);
+    line.count("--port", port, 0, 65535);
+    line.text("--record", record_file, "a file name");
+    line.count("--frames", frames, 1, UINT64_MAX);
+    line.seconds("--duration", duration);
 
-namespace {
-
-const std::set<std::string> flag_options = {"--raw", "--json", "--help", "--version"};
-const std::set<std::string> value_options = {"--port", "--skywand", "--record", "--frames",
-                                             "--duration"};
-
-// Only one view prints per datagram; two would interleave on the same output.
-bool chooseView(MonitorOptions& options, MonitorOptions::View view, const std::string& option,
-                std::string& chosen, std::string& error) {
-    if (!chosen.empty() && chosen != option) {
-        error = option + " cannot be combined with " + chosen + ": choose one view";
+    // Only one view prints per datagram; two would interleave on the same output.
+    CLI::Option* raw = line.app.add_flag("--raw");
+    CLI::Option* json = line.app.add_flag("--json");
+    CLI::Option* device = line.count("--skywand", skywand, 1, Ombrix::max_records);
+    raw->excludes(json)->excludes(device);
+    json->excludes(device);
+    if (!line.parse(args, error)) {
         return false;
     }
-    chosen = option;
-    options.view = view;
+    view = raw->count()      ? View::raw
+           : json->count()   ? View::json
+           : device->count() ? View::skywand
+                             : View::summary;
     return true;
 }
 
-} // namespace
-
-bool MonitorOptionParser::parse(const std::vector<std::string>& args, MonitorOptions& options,
-                                std::string& error) {
-    std::string chosen_view;
-    LongOptions scanner(args, flag_options, value_options);
-    while (!scanner.atEnd()) {
-        LongOptions::Option option;
-        if (!scanner.next(option, error)) {
-            return false;
-        }
-        const std::string& name = option.name;
-        const std::optional<std::string>& value = option.value;
-
-        std::uint64_t count = 0;
-        if (name == "--help") {
-            options.help = true;
-        } else if (name == "--version") {
-            options.version = true;
-        } else if (name == "--raw") {
-            if (!chooseView(options, MonitorOptions::View::raw, name, chosen_view, error)) {
-                return false;
-            }
-        } else if (name == "--json") {
-            if (!chooseView(options, MonitorOptions::View::json, name, chosen_view, error)) {
-                return false;
-            }
-        } else if (name == "--skywand") {
-            if (!readCount(name, *value, 1, Ombrix::max_records, count, error) ||
-                !chooseView(options, MonitorOptions::View::skywand, name, chosen_view, error)) {
-                return false;
-            }
-            options.skywand = static_cast<int>(count);
-        } else if (name == "--port") {
-            if (!readCount(name, *value, 0, 65535, count, error)) {
-                return false;
-            }
-            options.port = static_cast<unsigned short>(count);
-        } else if (name == "--record") {
-            if (value->empty()) {
-                error = "--record needs a file name";
-                return false;
-            }
-            options.record_file = *value;
-        } else if (name == "--frames") {
-            if (!readCount(name, *value, 1, UINT64_MAX, count, error)) {
-                return false;
-            }
-            options.frames = count;
-        } else if (name == "--duration") {
-            double seconds = 0;
-            if (!parseDecimal(*value, seconds) || seconds <= 0 || seconds > 1e9) {
-                error = "--duration needs seconds greater than 0, not \"" + *value + "\"";
-                return false;
-            }
-            options.duration = seconds;
-        }
-    }
-    return true;
-}
-
-std::string MonitorOptionParser::helpText() {
+std::string MonitorOptions::helpText() {
     return R"(Usage: ombrix-monitor [OPTION]...
 Listens for an Ombrix controller's tracking frames on a UDP port, parses each one with the
 tester's own tracking client, and shows what arrives: a live summary, or one line or object

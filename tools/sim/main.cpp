@@ -1,6 +1,6 @@
 // ombrix-sim: a stand-in for the Ombrix tracking controller. See --help.
 
-#include "optionparser.h"
+#include "simoptions.h"
 #include "simulator.h"
 
 #include <atomic>
@@ -30,12 +30,12 @@ void installStopHandlers() {
 int main(int argc, char** argv) {
     SimOptions options;
     std::string error;
-    if (!OptionParser::parse(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+    if (!options.parse(std::vector<std::string>(argv + 1, argv + argc), error)) {
         std::cerr << "ombrix-sim: " << error << "\nTry 'ombrix-sim --help' for more.\n";
         return Simulator::bad_input;
     }
     if (options.help) {
-        std::cout << OptionParser::helpText();
+        std::cout << SimOptions::helpText();
         return Simulator::success;
     }
     if (options.version) {

@@ -1,15 +1,10 @@
 #include "summaryview.h"
 
-#include <cstdio>
+#include "fixeddecimal.h"
+
 #include <utility>
 
 namespace {
-
-std::string fixed(double value, int decimals) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
 
 std::string count(std::uint64_t value) {
     return std::to_string(value);
@@ -25,9 +20,9 @@ std::string SummaryView::intervalText(const StreamStats& stats, double now) cons
     if (!intervals) {
         return "interval -";
     }
-    return "interval p50 " + fixed(intervals->p50_ms, 2) + " ms  p99 " +
-           fixed(intervals->p99_ms, 2) + " ms  jitter " +
-           fixed(intervals->p99_ms - intervals->p50_ms, 2) + " ms";
+    return "interval p50 " + fixedDecimal(intervals->p50_ms, 2) + " ms  p99 " +
+           fixedDecimal(intervals->p99_ms, 2) + " ms  jitter " +
+           fixedDecimal(intervals->p99_ms - intervals->p50_ms, 2) + " ms";
 }
 
 std::string SummaryView::lastFrameText(const StreamStats& stats) const {
@@ -35,17 +30,17 @@ std::string SummaryView::lastFrameText(const StreamStats& stats) const {
         return "none yet";
     }
     const StreamStats::RecordCounts& counts = stats.lastCounts();
-    return std::to_string(stats.lastFrameCounter()) + "  ts " + fixed(stats.lastTimestamp(), 3) +
-           "  bodies " + std::to_string(counts.bodies) + "  skywands " +
-           std::to_string(counts.skywands) + "  tools " + std::to_string(counts.tools) +
-           "  hands " + std::to_string(counts.hands) + "  markers " +
+    return std::to_string(stats.lastFrameCounter()) + "  ts " +
+           fixedDecimal(stats.lastTimestamp(), 3) + "  bodies " + std::to_string(counts.bodies) +
+           "  skywands " + std::to_string(counts.skywands) + "  tools " +
+           std::to_string(counts.tools) + "  hands " + std::to_string(counts.hands) + "  markers " +
            std::to_string(counts.markers);
 }
 
 std::vector<std::string> SummaryView::liveLines(const StreamStats& stats, double now,
                                                 double elapsed) const {
     std::string title =
-        "ombrix-monitor  UDP port " + std::to_string(port) + "  " + fixed(elapsed, 1) + " s";
+        "ombrix-monitor  UDP port " + std::to_string(port) + "  " + fixedDecimal(elapsed, 1) + " s";
     if (!record_file.empty()) {
         title += "  recording " + count(stats.read()) + " frames";
     }
@@ -62,7 +57,7 @@ std::vector<std::string> SummaryView::liveLines(const StreamStats& stats, double
 }
 
 std::string SummaryView::plainLine(const StreamStats& stats, double now, double elapsed) const {
-    return fixed(elapsed, 1) + " s: " + std::to_string(stats.rate(now)) + " frames/s, " +
+    return fixedDecimal(elapsed, 1) + " s: " + std::to_string(stats.rate(now)) + " frames/s, " +
            intervalText(stats, now) + "; " + count(stats.received()) + " received, " +
            count(stats.lost()) + " lost, " + count(stats.dropped()) + " dropped, " +
            count(stats.restarts()) + " restarts; errors " + count(stats.timeouts()) +
@@ -74,11 +69,11 @@ std::string SummaryView::finalLine(const StreamStats& stats, double elapsed,
                                    unsigned long long recorded) const {
     std::string line = "ombrix-monitor: " + count(stats.received()) +
                        (stats.received() == 1 ? " frame" : " frames") + " received in " +
-                       fixed(elapsed, 1) + " s";
+                       fixedDecimal(elapsed, 1) + " s";
     // A rate and a longest gap need two arrivals.
     if (stats.received() >= 2 && stats.span() > 0.0) {
-        line += " (" + fixed(stats.averageRate(), 1) + " frames/s, longest gap " +
-                fixed(stats.longestIntervalMs(), 1) + " ms)";
+        line += " (" + fixedDecimal(stats.averageRate(), 1) + " frames/s, longest gap " +
+                fixedDecimal(stats.longestIntervalMs(), 1) + " ms)";
     }
     line += ", " + count(stats.lost()) + " lost, " + count(stats.dropped()) + " dropped, " +
             count(stats.restarts()) + " restarts; errors: " + count(stats.timeouts()) +

@@ -1,0 +1,174 @@
+#include "frametext.h"
+
+#include "Ombrix.h"
+#include "fixeddecimal.h"
+#include "replaywriter.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <nlohmann/json.hpp>
+
+namespace {
+
+using Json = nlohmann::ordered_json; // members in the order written
+
+// Null when not finite; a whole value without a fraction ("1", not "1.0"; -0 as 0); a float as the
+// shortest digits that read back to it, not the many digits of its widened double.
+template <typename Number> Json number(Number value) {
+    if (!std::isfinite(value)) {
+        return nullptr;
+    }
+    if (value == std::trunc(value) && std::fabs(value) < 1e15) {
+        return static_cast<std::int64_t>(value);
+    }
+    char text[64];
+    const char* end = std::to_chars(text, text + sizeof text, value).ptr;
+    double widened = 0;
+    std::from_chars(text, end, widened);
+    return widened;
+}
+
+template <typename Number> Json numbers(const Number* values, int count) {
+    Json array = Json::array();
+    for (int i = 0; i < count; ++i) {
+        if constexpr (std::is_same_v<Number, int>) {
+            array.push_back(values[i]);
+        } else {
+            array.push_back(number(values[i]));
+        }
+    }
+    return array;
+}
+
+// One object per index below count, made by make.
+template <typename Make> Json records(int count, Make make) {
+    Json array = Json::array();
+    for (int i = 0; i < count; ++i) {
+        array.push_back(make(i));
+    }
+    return array;
+}
+
+// Bytes from 128 up are taken as Latin-1, so that any datagram gives valid UTF-8 and so
+// valid JSON.
+std::string latin1ToUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            out += c;
+        } else {
+            out += static_cast<char>(0xC0 | (byte >> 6));
+            out += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return out;
+}
+
+// One line: no indentation, and anything outside ASCII as \u escapes.
+std::string dump(const Json& object) {
+    return object.dump(-1, ' ', true);
+}
+
+// The counts the client reports are non-negative by construction; a clamp keeps a fault there
+// from turning into a huge loop.
+int countOf(int count, int capacity) {
+    return count < 0 ? 0 : (count > capacity ? capacity : count);
+}
+
+} // namespace
+
+std::string FrameText::json(const Ombrix& client, unsigned dropped) {
+    Json frame;
+    frame["frame"] = client.get_framecounter();
+    frame["timestamp"] = number(client.get_timestamp());
+    frame["dropped"] = dropped;
+    frame["bodies"] = records(client.get_num_body(), [&](int i) {
+        const ombrix_body_type body = client.get_body(i);
+        return Json{{"id", body.id},
+                    {"quality", number(body.quality)},
+                    {"position", numbers(body.position, 3)},
+                    {"rotation", numbers(body.rotation, 9)}};
+    });
+    frame["skywands"] = records(client.get_num_skywand(), [&](int i) {
+        const ombrix_skywand_type wand = client.get_skywand(i);
+        return Json{{"id", wand.id},
+                    {"quality", number(wand.quality)},
+                    {"buttons", numbers(wand.button, countOf(wand.num_button, 16))},
+                    {"joystick", numbers(wand.joystick, countOf(wand.num_joystick, 8))},
+                    {"position", numbers(wand.position, 3)},
+                    {"rotation", numbers(wand.rotation, 9)}};
+    });
+    frame["tools"] = records(client.get_num_meatool(), [&](int i) {
+        const ombrix_meatool_type tool = client.get_meatool(i);
+        return Json{{"id", tool.id},
+                    {"quality", number(tool.quality)},
+                    {"buttons", numbers(tool.button, countOf(tool.num_button, 1))},
+                    {"position", numbers(tool.position, 3)},
+                    {"rotation", numbers(tool.rotation, 9)}};
+    });
+    frame["hands"] = records(client.get_num_hand(), [&](int i) {
+        const ombrix_hand_type hand = client.get_hand(i);
+        return Json{{"id", hand.id},
+                    {"quality", number(hand.quality)},
+                    {"handedness", hand.handedness},
+                    {"position", numbers(hand.position, 3)},
+                    {"rotation", numbers(hand.rotation, 9)},
+                    {"fingers", records(countOf(hand.num_finger, 5), [&](int f) {
+                         const ombrix_finger_type& finger = hand.finger[f];
+                         return Json{{"position", numbers(finger.position, 3)},
+                                     {"rotation", numbers(finger.rotation, 9)},
+                                     {"tip_radius", number(finger.tip_radius)},
+                                     {"phalanx_length", numbers(finger.phalanx_length, 3)},
+                                     {"phalanx_angle", numbers(finger.phalanx_angle, 2)}};
+                     })}};
+    });
+    frame["markers"] = records(client.get_num_marker(), [&](int i) {
+        const ombrix_marker_type marker = client.get_marker(i);
+        return Json{{"id", marker.id},
+                    {"quality", number(marker.quality)},
+                    {"position", numbers(marker.position, 3)}};
+    });
+    return dump(frame);
+}
+
+std::string FrameText::jsonError(std::string_view kind, std::string_view datagram) {
+    Json object;
+    object["error"] = std::string(kind);
+    if (!datagram.empty()) {
+        object["bytes"] = datagram.size();
+        object["datagram"] = latin1ToUtf8(datagram);
+    }
+    return dump(object);
+}
+
+std::string FrameText::skywandLine(const Ombrix& client, int device_number) {
+    std::string line = "frame " + std::to_string(client.get_framecounter()) + "  ts " +
+                       fixedDecimal(client.get_timestamp(), 3) + "  S" +
+                       std::to_string(device_number);
+    const int count = client.get_num_skywand();
+    if (device_number < 1 || device_number > count) {
+        return line + "  not in this frame (" + std::to_string(count) + " Skywand" +
+               (count == 1 ? "" : "s") + ")";
+    }
+    const ombrix_skywand_type wand = client.get_skywand(device_number - 1);
+    line += "  quality " + fixedDecimal(wand.quality, 3);
+    if (wand.quality < 0.0f) {
+        line += " (not tracked)";
+    }
+    line += "  buttons";
+    for (int i = 0; i < countOf(wand.num_button, 16); ++i) {
+        line += wand.button[i] ? " 1" : " 0";
+    }
+    line += "  joystick";
+    for (int i = 0; i < countOf(wand.num_joystick, 8); ++i) {
+        line += ' ' + fixedDecimal(wand.joystick[i], 3);
+    }
+    return line;
+}
+
+std::string FrameText::rawBlock(std::string_view datagram, const std::string& note) {
+    return "# " + note + "\n" + ReplayWriter::encodeDatagram(std::string(datagram)) + "\n";
+}
