@@ -58,7 +58,7 @@ file(WRITE ${skywand_package_dir}/changelog
 ")
 
 find_program(GZIP_EXECUTABLE gzip REQUIRED)
-find_program(HELP2MAN_EXECUTABLE help2man)
+find_program(HELP2MAN_EXECUTABLE help2man REQUIRED)
 
 # skywand_gzip(<source> <output> [DEPENDS ...]): output = source compressed with gzip -9n.
 function(skywand_gzip source output)
@@ -79,22 +79,20 @@ if(TARGET skywandtester)
   list(APPEND skywand_manual_pages ${skywand_package_dir}/skywandtester.1.gz)
 endif()
 # The tools' manual pages are made from their own --help and --version, so they never drift.
-if(HELP2MAN_EXECUTABLE)
-  foreach(tool ombrix-sim ombrix-monitor)
-    if(tool STREQUAL "ombrix-sim")
-      set(summary "simulated Ombrix tracking controller")
-    else()
-      set(summary "show, check and record the Ombrix tracking stream arriving on a port")
-    endif()
-    add_custom_command(OUTPUT ${skywand_package_dir}/${tool}.1
-      COMMAND ${HELP2MAN_EXECUTABLE} --no-info --section=1 --name=${summary}
-              --output=${skywand_package_dir}/${tool}.1 $<TARGET_FILE:${tool}>
-      DEPENDS ${tool}
-      VERBATIM)
-    skywand_gzip(${skywand_package_dir}/${tool}.1 ${skywand_package_dir}/${tool}.1.gz)
-    list(APPEND skywand_manual_pages ${skywand_package_dir}/${tool}.1.gz)
-  endforeach()
-endif()
+foreach(tool ombrix-sim ombrix-monitor)
+  if(tool STREQUAL "ombrix-sim")
+    set(summary "simulated Ombrix tracking controller")
+  else()
+    set(summary "show, check and record the Ombrix tracking stream arriving on a port")
+  endif()
+  add_custom_command(OUTPUT ${skywand_package_dir}/${tool}.1
+    COMMAND ${HELP2MAN_EXECUTABLE} --no-info --section=1 --name=${summary}
+            --output=${skywand_package_dir}/${tool}.1 $<TARGET_FILE:${tool}>
+    DEPENDS ${tool}
+    VERBATIM)
+  skywand_gzip(${skywand_package_dir}/${tool}.1 ${skywand_package_dir}/${tool}.1.gz)
+  list(APPEND skywand_manual_pages ${skywand_package_dir}/${tool}.1.gz)
+endforeach()
 list(APPEND skywand_package_files ${skywand_manual_pages})
 add_custom_target(package_documents ALL DEPENDS ${skywand_package_files})
 install(FILES ${skywand_manual_pages} DESTINATION share/man/man1)

@@ -18,10 +18,15 @@ const std::string app_dir = SKYWAND_APP_DIR; // relative to the prefix
 constexpr bool has_tester = SKYWAND_PACKAGE_HAS_TESTER;
 
 std::set<std::string> expectedFiles() {
-    std::set<std::string> files = {"usr/bin/ombrix-sim", "usr/bin/ombrix-monitor"};
+    std::set<std::string> files = {"usr/bin/ombrix-sim", "usr/bin/ombrix-monitor",
+                                   "usr/share/doc/skywandtester/copyright",
+                                   "usr/share/doc/skywandtester/changelog.gz",
+                                   "usr/share/man/man1/ombrix-sim.1.gz",
+                                   "usr/share/man/man1/ombrix-monitor.1.gz"};
     if (has_tester) {
         files.insert({"usr/bin/skywandtester", "usr/" + app_dir + "/skywandtester",
-                      "usr/share/applications/skywandtester.desktop"});
+                      "usr/share/applications/skywandtester.desktop",
+                      "usr/share/man/man1/skywandtester.1.gz"});
         for (const fs::directory_entry& entry : fs::directory_iterator(HELP_SOURCE_DIR)) {
             if (std::set<fs::path>{".html", ".css", ".png", ".md"}.count(
                     entry.path().extension())) {
@@ -57,6 +62,11 @@ TEST(Package, BuildsUnpacksAndRuns) {
         }
     }
     EXPECT_EQ(files, expectedFiles());
+
+    // Debian's own checker finds nothing to complain about.
+    ChildProcess lintian(LINTIAN_PATH, {"--tag-display-limit", "0", debs[0]});
+    EXPECT_EQ(lintian.wait(60000), 0) << lintian.output() << lintian.errors();
+    EXPECT_EQ(lintian.output(), "");
 
     ChildProcess fields(DPKG_DEB_PATH, {"-f", debs[0], "Package", "Depends"});
     EXPECT_EQ(fields.wait(), 0);
