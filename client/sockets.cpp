@@ -20,6 +20,20 @@ int close_handle(void* handle) {
     return result < 0 ? -1 : 0;
 }
 
+// A new handle block holding a socket of the given type: 0, or -11 when the block cannot be
+// allocated, -2 when the socket cannot be opened.
+int open_handle(int type, int** block) {
+    *block = static_cast<int*>(std::malloc(sizeof(int)));
+    if (*block == nullptr)
+        return -11;
+    **block = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
+    if (**block < 0) {
+        std::free(*block);
+        return -2;
+    }
+    return 0;
+}
+
 sockaddr_in ipv4_address(unsigned int ip, unsigned short port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -35,14 +49,9 @@ int handle_fd(void* handle) {
 }
 
 int udp_init(void** handle, unsigned short* port) {
-    int* block = static_cast<int*>(std::malloc(sizeof(int)));
-    if (block == nullptr)
-        return -11;
-    *block = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (*block < 0) {
-        std::free(block);
-        return -2;
-    }
+    int* block = nullptr;
+    if (const int failed = open_handle(SOCK_DGRAM, &block))
+        return failed;
     sockaddr_in address = ipv4_address(INADDR_ANY, *port);
     if (::bind(*block, reinterpret_cast<sockaddr*>(&address), sizeof(address)) < 0) {
         close_handle(block);
@@ -65,14 +74,9 @@ int udp_exit(void* handle) {
 }
 
 int tcp_client_init(void** handle, unsigned int ip, unsigned short port) {
-    int* block = static_cast<int*>(std::malloc(sizeof(int)));
-    if (block == nullptr)
-        return -11;
-    *block = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (*block < 0) {
-        std::free(block);
-        return -2;
-    }
+    int* block = nullptr;
+    if (const int failed = open_handle(SOCK_STREAM, &block))
+        return failed;
     sockaddr_in address = ipv4_address(ip, port);
     if (::connect(*block, reinterpret_cast<sockaddr*>(&address), sizeof(address)) < 0) {
         close_handle(block);
