@@ -3,6 +3,7 @@
 #ifndef MONITOR_H
 #define MONITOR_H
 
+#include "devicecheckview.h"
 #include "monitoroptions.h"
 #include "replaywriter.h"
 #include "streamstats.h"
@@ -69,6 +70,7 @@ private:
     double start_s = 0;
     std::optional<StreamStats> stats;
     std::optional<SummaryView> view;
+    std::optional<DeviceCheckView> device_check; // with --find or --check
 
     std::ofstream record_file;
     std::unique_ptr<ReplayWriter> recorder;

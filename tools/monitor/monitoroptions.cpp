@@ -18,13 +18,23 @@ bool MonitorOptions::parse(const std::vector<std::string>& args, std::string& er
     CLI::Option* device = line.count("--skywand", skywand, 1, Ombrix::max_records);
     raw->excludes(json)->excludes(device);
     json->excludes(device);
+    // The search and the check print their own view on the same output.
+    CLI::Option* finding = line.app.add_flag("--find", find);
+    CLI::Option* checking = line.count("--check", check, 1, Ombrix::max_records);
+    line.text("--report", report_file, "a file name")->needs(checking);
+    for (CLI::Option* per_frame : {raw, json, device}) {
+        finding->excludes(per_frame);
+        checking->excludes(per_frame);
+    }
+    finding->excludes(checking);
     if (!line.parse(args, error)) {
         return false;
     }
-    view = raw->count()      ? View::raw
-           : json->count()   ? View::json
-           : device->count() ? View::skywand
-                             : View::summary;
+    view = raw->count()                            ? View::raw
+           : json->count()                         ? View::json
+           : device->count()                       ? View::skywand
+           : finding->count() || checking->count() ? View::device
+                                                   : View::summary;
     return true;
 }
 
