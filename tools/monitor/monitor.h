@@ -38,8 +38,9 @@ public:
     Monitor(const Monitor&) = delete;
     Monitor& operator=(const Monitor&) = delete;
 
-    // Runs until the frame count or duration is reached, stop becomes true, or the output or
-    // record file fails. Returns the process exit status.
+    // Runs until the frame count or duration is reached, stop becomes true, the output or
+    // record file fails, or the device is found or its check has a verdict. Returns the
+    // process exit status.
     int run(const std::atomic<bool>& stop);
 
     // Why a UDP port cannot be opened, in plain words, found by trying to bind it.
