@@ -162,7 +162,8 @@ bool DeviceCheckView::writeReport(const CheckReport& report) {
 std::vector<DeviceCheckView::Item> DeviceCheckView::itemsOf(const CheckReport& report) {
     std::vector<Item> items;
     const std::vector<std::string>& open = report.openItems;
-    if (std::find(open.begin(), open.end(), no_data_item) != open.end()) {
+    const bool has_data = std::find(open.begin(), open.end(), no_data_item) == open.end();
+    if (!has_data) {
         items.push_back({no_data_item, false, "no record of " + report.device + " yet"});
     }
     for (const ButtonResult& button : report.buttons) {
@@ -173,7 +174,7 @@ std::vector<DeviceCheckView::Item> DeviceCheckView::itemsOf(const CheckReport& r
         items.push_back({button.name, button.ok, detail + (button.down ? ", down" : "")});
     }
     const JoystickResult& stick = report.joystick;
-    if (items.empty() || items.front().name != no_data_item) {
+    if (has_data) { // the layout tells whether the device has a joystick
         std::string detail = "no joystick values: skipped";
         if (stick.present) {
             detail = std::to_string(stick.directionsReached) + " of 8 directions, farthest " +
