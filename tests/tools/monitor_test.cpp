@@ -1,5 +1,6 @@
 // ombrix-monitor: its figures from a stream of receive outcomes, and the program itself run
-// against ombrix-sim over loopback: its JSON and Skywand views and its recordings.
+// against ombrix-sim over loopback: its JSON and Skywand views and its recordings; the search
+// for the device in hand and the device check against hand-made frames.
 
 #include "childprocess.h"
 #include "net.h"
@@ -10,8 +11,10 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cmath>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -150,6 +153,89 @@ TEST(Monitor, SkywandViewShowsEachDatagram) {
     EXPECT_EQ(monitorOutput({"--skywand", "2"}, sent),
               "frame 2  ts 0.500  S2  quality -1.000 (not tracked)  buttons 0 0 0 0 1 0 0 0  "
               "joystick 0.000 -1.000\nparse error (6 bytes; --raw shows them)\n");
+}
+
+// A frame of two six-button Skywands: their button bits, and S2's joystick.
+std::string wandFrame(std::size_t counter, unsigned s1, unsigned s2, double x = 0, double y = 0) {
+    std::ostringstream frame;
+    frame << "fr " << counter << "\n6df2 2 2";
+    for (const auto& [id, bits] : {std::pair(0u, s1), std::pair(1u, s2)}) {
+        frame << " [" << id << " 1.000 6 2][0.1 0.2 0.3][1 0 0 0 1 0 0 0 1][" << bits << ' '
+              << (id == 1 ? x : 0.0) << ' ' << (id == 1 ? y : 0.0) << ']';
+    }
+    return frame.str() + "\n";
+}
+
+// The monitor with args on a free port, after the frames were sent to it 10 ms apart; S1 lies
+// on its button 1 throughout. Each state goes out twice, so that one skipped datagram on a busy
+// machine loses no press.
+std::unique_ptr<ChildProcess> monitorAfter(std::vector<std::string> args,
+                                           const std::vector<std::string>& frames) {
+    const unsigned short port = freeUdpPort();
+    args.insert(args.end(), {"--port", std::to_string(port)});
+    auto run = std::make_unique<ChildProcess>(OMBRIX_MONITOR_PATH, args);
+    EXPECT_TRUE(waitUntilUdpBound(port)) << run->errors();
+    UdpSocket sender;
+    for (const std::string& frame : frames) {
+        sender.send(port, frame);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return run;
+}
+
+TEST(Monitor, FindPrintsTheDeviceWhoseButtonGoesDownNotTheOneLyingOnIt) {
+    std::vector<std::string> frames;
+    for (unsigned s2 : {0u, 0u, 0u, 2u, 2u}) {
+        frames.push_back(wandFrame(frames.size() + 1, 1, s2));
+    }
+    auto run = monitorAfter({"--find", "--duration", "20"}, frames);
+    EXPECT_EQ(run->wait(), 0) << run->errors();
+    EXPECT_EQ(run->output(), "S2\n");
+}
+
+TEST(Monitor, CheckRunsToAPassAndWritesTheReport) {
+    std::vector<std::string> frames;
+    const auto next = [&frames](unsigned s2, double x = 0, double y = 0) {
+        for (int twice = 0; twice < 2; ++twice) {
+            frames.push_back(wandFrame(frames.size() + 1, 1, s2, x, y));
+        }
+    };
+    for (unsigned s2 : {0u, 1u, 0u, 2u, 0u, 4u, 0u, 8u, 0u, 16u, 0u, 32u, 0u}) {
+        next(s2);
+    }
+    for (int k = 0; k < 8; ++k) {
+        next(0, 0.95 * std::cos(k * M_PI / 4), 0.95 * std::sin(k * M_PI / 4));
+    }
+    while (frames.size() < 250) { // more than a second at rest
+        next(0, 0.01, -0.02);
+    }
+    TempDir folder;
+    auto run = monitorAfter({"--check", "2", "--report", folder.file("r.json")}, frames);
+    EXPECT_EQ(run->wait(), 0) << run->output() << run->errors();
+    // Not a terminal: one line per item ticked, the verdict last.
+    const std::string output = run->output();
+    EXPECT_NE(output.find(" s: Joystick press ok (1 press)\n"), std::string::npos) << output;
+    EXPECT_EQ(output.rfind("S2: pass in "), output.rfind('\n', output.size() - 2) + 1) << output;
+    const auto report = nlohmann::json::parse(readFile(folder.file("r.json")));
+    EXPECT_EQ(report["device"], "S2");
+    EXPECT_EQ(report["verdict"], "pass");
+    EXPECT_EQ(report["buttons"].size(), 6u);
+}
+
+TEST(Monitor, FindAndCheckFailWhenTheTimeRunsOut) {
+    const struct {
+        std::vector<std::string> args;
+        const char* reason; // in the output for the check, on the error output for the search
+    } cases[] = {
+        {{"--find", "--duration", "0.3"}, "ombrix-monitor: no tracking frame arrived on UDP port"},
+        {{"--check", "1", "--duration", "0.3"}, "S1: fail after 0."},
+    };
+    for (const auto& c : cases) {
+        auto run = monitorAfter(c.args, {});
+        EXPECT_EQ(run->wait(), 1) << c.args[0];
+        EXPECT_NE((run->output() + run->errors()).find(c.reason), std::string::npos)
+            << run->output() << run->errors();
+    }
 }
 
 } // namespace

@@ -30,6 +30,10 @@ TEST(Options, BadArgumentsExitWith2NamingTheOption) {
         {OMBRIX_MONITOR_PATH, {"--skywand", "0"}, "--skywand"},
         {OMBRIX_MONITOR_PATH, {"--raw", "--json"}, "--raw excludes --json"},
         {OMBRIX_MONITOR_PATH, {"--skywand", "1", "--json"}, "--json excludes --skywand"},
+        {OMBRIX_MONITOR_PATH, {"--check", "0"}, "--check: needs a whole number from 1"},
+        {OMBRIX_MONITOR_PATH, {"--find", "--check", "2"}, "--find excludes --check"},
+        {OMBRIX_MONITOR_PATH, {"--report", "r.json"}, "--report requires --check"},
+        {OMBRIX_MONITOR_PATH, {"--raw", "--find"}, "--raw excludes --find"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.front() + " " + c.args.back());

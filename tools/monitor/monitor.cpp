@@ -111,6 +111,12 @@ int Monitor::run(const std::atomic<bool>& stop) {
     if (!openRecording(port)) {
         return runtime_failure;
     }
+    if (options.view == MonitorOptions::View::device) {
+        device_check.emplace(options, port, out, err, out_is_terminal);
+        if (!device_check->start()) {
+            return runtime_failure;
+        }
+    }
     start_s = seconds();
     stats.emplace(start_s);
     view.emplace(port, options.record_file);
@@ -125,6 +131,9 @@ int Monitor::run(const std::atomic<bool>& stop) {
             break;
         }
         receiveOnce(stop);
+        if (device_check && device_check->tick()) {
+            finished = true;
+        }
         if (options.frames && stats->received() >= *options.frames) {
             finished = true;
         }
@@ -143,6 +152,10 @@ int Monitor::run(const std::atomic<bool>& stop) {
     if (recorder) {
         record_file.flush();
         checkStreams();
+    }
+    if (device_check && status == success) {
+        // Before the summary, which would otherwise land inside the checklist's block.
+        status = device_check->finish(stop.load());
     }
     std::ostream& summary_out = options.view == MonitorOptions::View::summary ? out : err;
     summary_out << view->finalLine(*stats, end_s - start_s, recorded) << "\n";
@@ -177,6 +190,7 @@ void Monitor::receiveOnce(const std::atomic<bool>& stop) {
     stats->receiveFailed(now, dropped);
     switch (options.view) {
     case MonitorOptions::View::summary:
+    case MonitorOptions::View::device:
         break;
     case MonitorOptions::View::skywand:
         out << "receive error (empty or unreadable datagram)\n";
@@ -210,8 +224,12 @@ void Monitor::frameParsed(double now) {
     stats->frameParsed(now, client->get_framecounter(), dropped, counts, client->get_timestamp());
     const std::string_view datagram = client->get_datagram();
     record(now, datagram, dropped);
+    if (device_check) {
+        device_check->frameParsed(*client);
+    }
     switch (options.view) {
     case MonitorOptions::View::summary:
+    case MonitorOptions::View::device:
         break;
     case MonitorOptions::View::skywand:
         out << FrameText::skywandLine(*client, options.skywand) << "\n";
@@ -232,6 +250,7 @@ void Monitor::datagramUnparsed(double now, std::string_view datagram, unsigned d
     record(now, datagram, dropped);
     switch (options.view) {
     case MonitorOptions::View::summary:
+    case MonitorOptions::View::device:
         break;
     case MonitorOptions::View::skywand:
         out << "parse error (" << datagram.size() << " bytes; --raw shows them)\n";

@@ -3,6 +3,7 @@
 #ifndef MONITOR_H
 #define MONITOR_H
 
+#include "devicecheckview.h"
 #include "monitoroptions.h"
 #include "replaywriter.h"
 #include "streamstats.h"
@@ -37,8 +38,9 @@ public:
     Monitor(const Monitor&) = delete;
     Monitor& operator=(const Monitor&) = delete;
 
-    // Runs until the frame count or duration is reached, stop becomes true, or the output or
-    // record file fails. Returns the process exit status.
+    // Runs until the frame count or duration is reached, stop becomes true, the output or
+    // record file fails, or the device is found or its check has a verdict. Returns the
+    // process exit status.
     int run(const std::atomic<bool>& stop);
 
     // Why a UDP port cannot be opened, in plain words, found by trying to bind it.
@@ -69,6 +71,7 @@ private:
     double start_s = 0;
     std::optional<StreamStats> stats;
     std::optional<SummaryView> view;
+    std::optional<DeviceCheckView> device_check; // with --find or --check
 
     std::ofstream record_file;
     std::unique_ptr<ReplayWriter> recorder;

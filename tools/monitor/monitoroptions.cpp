@@ -18,13 +18,23 @@ bool MonitorOptions::parse(const std::vector<std::string>& args, std::string& er
     CLI::Option* device = line.count("--skywand", skywand, 1, Ombrix::max_records);
     raw->excludes(json)->excludes(device);
     json->excludes(device);
+    // The search and the check print their own view on the same output.
+    CLI::Option* finding = line.app.add_flag("--find", find);
+    CLI::Option* checking = line.count("--check", check, 1, Ombrix::max_records);
+    line.text("--report", report_file, "a file name")->needs(checking);
+    for (CLI::Option* per_frame : {raw, json, device}) {
+        finding->excludes(per_frame);
+        checking->excludes(per_frame);
+    }
+    finding->excludes(checking);
     if (!line.parse(args, error)) {
         return false;
     }
-    view = raw->count()      ? View::raw
-           : json->count()   ? View::json
-           : device->count() ? View::skywand
-                             : View::summary;
+    view = raw->count()                            ? View::raw
+           : json->count()                         ? View::json
+           : device->count()                       ? View::skywand
+           : finding->count() || checking->count() ? View::device
+                                                   : View::summary;
     return true;
 }
 
@@ -51,13 +61,23 @@ what exactly the controller sends.
   --frames N           stop after N frames arrived (unparsable and dropped ones
                        included)
   --duration SECONDS   stop after this many seconds, decimals allowed
+  --find               wait for the Skywand in your hand: the first one on which a
+                       button goes down; prints its name (S2) as the last line and
+                       exits; a button already held at the start counts only once
+                       released and pressed again
+  --check N            check Skywand N (counted from 1): every button pressed and
+                       released, the joystick at its edge in all eight directions and
+                       then at rest for a second, the tracking; ends at the verdict
+                       (below); --duration is its time limit, 120 s by default
+  --report FILE        with --check: write the check's report to FILE as JSON (below);
+                       an existing FILE is replaced
   -h, --help           show this help and exit
   --version            show the version and exit
 
-The summary. Without --skywand, --raw or --json it is refreshed in place about four times a
-second when the output is a terminal, and printed as one plain line per second otherwise.
-With one of them, the per-frame output goes to standard output and only the final summary
-is printed, on standard error.
+The summary. Without --skywand, --raw, --json, --find or --check it is refreshed in place
+about four times a second when the output is a terminal, and printed as one plain line per
+second otherwise. With one of them, the per-frame output goes to standard output and only
+the final summary is printed, on standard error.
   rate         datagrams that arrived in the last second
   interval     time between consecutive arrivals over the last second: median (p50),
                99th percentile (p99), and the jitter p99 - p50, in milliseconds
@@ -88,9 +108,26 @@ the records of the frame before, as in the tester. Numbers that are not finite a
 A datagram that is not a frame: {"error":"parse","bytes":B,"datagram":"<its text>"}; an
 empty or unreadable one: {"error":"receive"}.
 
+The search and the check. --find and --check print their own view on standard output
+instead of the summary, which goes to standard error at the end; they exclude each other
+and --skywand, --raw and --json, whose lines would mix with theirs. The options --record,
+--frames and --duration work as without them. The check's list is redrawn in place about
+ten times a second when the output is a terminal; otherwise one line tells when the
+device's data first arrives and one when an item passes (or no longer does). The last line
+gives the verdict: "S2: pass in 14.2 s", or with the items still open "S2: fail after
+120.0 s (time limit); open: Joystick". Frames skipped while an older one waited count as
+lost in the check, as in the tester. The report holds "device", "verdict", "started",
+"duration_s", "port", "buttons" [{"name","ok","presses","bounces"}], "joystick" {"ok",
+"skipped","directions_reached","max_deflection","rest_x","rest_y"}, "tracking" {"ok",
+"frames","tracked_share","lost_frames","counter_restarts","rate_hz"} and "open" (the
+items not passed).
+
 Ctrl+C (SIGINT) or SIGTERM stops the monitor; the final summary is printed either way.
 
 Exit status: 0 when the run ended as asked (also by Ctrl+C), 1 on a run-time failure (port
-in use, record file not writable, output not writable), 2 on a bad argument.
+in use, record file not writable, output not writable), 2 on a bad argument. With --find:
+0 when a Skywand was found, 1 when none was before --duration ran out or Ctrl+C. With
+--check: 0 for pass, 1 for fail (also when ended by Ctrl+C or --frames, or when the report
+could not be written).
 )";
 }

@@ -9,8 +9,9 @@
 #include <vector>
 
 struct MonitorOptions {
-    // What is printed for each datagram; the live summary stands alone only with none.
-    enum class View { summary, skywand, raw, json };
+    // What is printed for each datagram; the live summary stands alone only with none. The
+    // device check (--find, --check) prints its own view instead of the summary.
+    enum class View { summary, skywand, raw, json, device };
 
     unsigned short port = 5000; // 0: a free port chosen by the system, printed at the start
     View view = View::summary;
@@ -19,6 +20,10 @@ struct MonitorOptions {
     std::string record_file;             // empty: no recording
     std::optional<std::uint64_t> frames; // stop after this many datagrams arrived
     std::optional<double> duration;      // stop after this many seconds
+
+    bool find = false;  // --find: wait for the device in hand and print its name
+    int check = 0;      // --check: one-based number of the device to check; 0 for none
+    std::string report_file; // --report: the check's report as JSON; empty for none
 
     bool help = false;
     bool version = false;

@@ -1,0 +1,265 @@
+#include "devicecheckview.h"
+
+#include "Ombrix.h"
+#include "fixeddecimal.h"
+#include "monitor.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+// The item the check lists while the device has sent no record with values.
+const std::string no_data_item = "Device data";
+
+// Terminal lines are cut short of 80 columns: a wrapped line would throw the redraw's count off.
+constexpr std::size_t terminal_width = 79;
+
+std::string counted(long count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+std::string joined(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) {
+        text += (text.empty() ? "" : ", ") + name;
+    }
+    return text;
+}
+
+} // namespace
+
+DeviceCheckView::DeviceCheckView(const MonitorOptions& options, unsigned short port,
+                                 std::ostream& out, std::ostream& err, bool out_is_terminal)
+    : options(options), port(port), out(out), err(err), out_is_terminal(out_is_terminal),
+      started(Clock::now()), next_redraw(started) {
+    if (options.find) {
+        finder.emplace();
+        return;
+    }
+    device = "S" + std::to_string(options.check);
+    const auto limit = std::chrono::duration<double>(timeLimitSeconds());
+    check.emplace(SkywandCheck::Settings{device, port,
+                                         std::chrono::duration_cast<Clock::duration>(limit)},
+                  started, std::chrono::system_clock::now());
+}
+
+double DeviceCheckView::timeLimitSeconds() const {
+    return options.duration.value_or(
+        std::chrono::duration<double>(default_time_limit).count());
+}
+
+bool DeviceCheckView::start() {
+    if (finder) {
+        err << "ombrix-monitor: press a button of the Skywand in your hand\n";
+        return true;
+    }
+    if (!options.report_file.empty()) {
+        report_file.open(options.report_file, std::ios::trunc);
+        if (!report_file.is_open()) {
+            err << "ombrix-monitor: " << options.report_file
+                << ": cannot open for writing: " << std::strerror(errno) << "\n";
+            return false;
+        }
+    }
+    err << "ombrix-monitor: checking " << device << " for at most "
+        << fixedDecimal(timeLimitSeconds(), 0)
+        << " s: press and release every button, push the stick to its edge in all eight "
+           "directions, then let it rest for a second\n";
+    return true;
+}
+
+void DeviceCheckView::frameParsed(const Ombrix& client) {
+    ++frames;
+    if (finder) {
+        records.clear();
+        for (int i = 0; i < client.get_num_skywand(); ++i) {
+            records.push_back(client.get_skywand(i));
+        }
+        finder->addFrame(records);
+        return;
+    }
+    // A device missing from the frame gives the untracked record: a frame it was not seen in.
+    check->addFrame(client.get_framecounter(), client.get_skywand(options.check - 1),
+                    Clock::now());
+}
+
+bool DeviceCheckView::tick() {
+    if (finder) {
+        return finder->found().has_value();
+    }
+    const Clock::time_point now = Clock::now();
+    check->tick(now);
+    show(now, false);
+    return check->finished();
+}
+
+int DeviceCheckView::finish(bool stopped) {
+    if (finder) {
+        if (const std::optional<int> found = finder->found()) {
+            out << "S" << *found + 1 << "\n";
+            out.flush();
+            return Monitor::success;
+        }
+        err << "ombrix-monitor: " << findFailure(stopped) << "\n";
+        return Monitor::runtime_failure;
+    }
+    const Clock::time_point now = Clock::now();
+    check->finish(now);
+    show(now, true);
+    const CheckReport report = check->report(now);
+    out << verdictLine(report, stopped) << "\n";
+    out.flush();
+    if (!writeReport(report)) {
+        return Monitor::runtime_failure;
+    }
+    return report.verdict == CheckVerdict::pass ? Monitor::success : Monitor::runtime_failure;
+}
+
+std::string DeviceCheckView::findFailure(bool stopped) const {
+    if (stopped) {
+        return "stopped before a Skywand button went down";
+    }
+    const double elapsed = std::chrono::duration<double>(Clock::now() - started).count();
+    const std::string within = " within " + fixedDecimal(elapsed, 1) + " s";
+    if (frames == 0) {
+        return "no tracking frame arrived on UDP port " + std::to_string(port) + within;
+    }
+    return "no Skywand button went down" + within + " (" + counted(frames, "frame", "frames") +
+           ")";
+}
+
+std::string DeviceCheckView::verdictLine(const CheckReport& report, bool stopped) const {
+    const std::string duration = fixedDecimal(report.durationS, 1) + " s";
+    if (report.verdict == CheckVerdict::pass) {
+        return device + ": pass in " + duration;
+    }
+    // The check ends early only when stopped or when --frames ends the run.
+    const std::string why =
+        stopped                                   ? "stopped"
+        : report.durationS >= timeLimitSeconds() ? "time limit"
+                                                  : "the run ended";
+    return device + ": fail after " + duration + " (" + why + "); open: " +
+           joined(report.openItems);
+}
+
+bool DeviceCheckView::writeReport(const CheckReport& report) {
+    if (!report_file.is_open()) {
+        return true;
+    }
+    report_file << reportJson(report);
+    report_file.close();
+    if (report_file.fail()) {
+        err << "ombrix-monitor: " << options.report_file
+            << ": write error: " << std::strerror(errno) << "\n";
+        return false;
+    }
+    err << "ombrix-monitor: report written to " << options.report_file << "\n";
+    return true;
+}
+
+std::vector<DeviceCheckView::Item> DeviceCheckView::itemsOf(const CheckReport& report) {
+    std::vector<Item> items;
+    const std::vector<std::string>& open = report.openItems;
+    const bool has_data = std::find(open.begin(), open.end(), no_data_item) == open.end();
+    if (!has_data) {
+        items.push_back({no_data_item, false, "no record of " + report.device + " yet"});
+    }
+    for (const ButtonResult& button : report.buttons) {
+        std::string detail = counted(button.presses, "press", "presses");
+        if (button.bounces > 0) {
+            detail += ", " + counted(button.bounces, "bounce", "bounces");
+        }
+        items.push_back({button.name, button.ok, detail + (button.down ? ", down" : "")});
+    }
+    const JoystickResult& stick = report.joystick;
+    if (has_data) { // the layout tells whether the device has a joystick
+        std::string detail = "no joystick values: skipped";
+        if (stick.present) {
+            detail = std::to_string(stick.directionsReached) + " of 8 directions, farthest " +
+                     fixedDecimal(stick.maxDeflection, 2);
+            if (stick.restX && stick.restY) {
+                detail += ", rest " + fixedDecimal(*stick.restX, 3) + " " +
+                          fixedDecimal(*stick.restY, 3);
+            }
+        }
+        items.push_back({"Joystick", stick.ok, detail});
+    }
+    const TrackingResult& tracking = report.tracking;
+    items.push_back({"Tracking", tracking.ok,
+                     counted(tracking.frames, "frame", "frames") + ", " +
+                         fixedDecimal(tracking.trackedShare * 100.0, 1) + " % tracked, " +
+                         std::to_string(tracking.lostFrames) + " lost, " +
+                         fixedDecimal(tracking.rateHz, 1) + " Hz"});
+    return items;
+}
+
+void DeviceCheckView::show(Clock::time_point now, bool final_refresh) {
+    if (out_is_terminal && !final_refresh && now < next_redraw) {
+        return;
+    }
+    const CheckReport report = check->report(now);
+    if (out_is_terminal) {
+        redraw(report);
+        next_redraw = now + redraw_interval;
+    } else {
+        printChanges(report);
+    }
+    out.flush();
+}
+
+void DeviceCheckView::redraw(const CheckReport& report) {
+    std::vector<std::string> lines;
+    std::string state = verdictText(report.verdict);
+    if (report.verdict == CheckVerdict::running) {
+        state += ", " + fixedDecimal(report.durationS, 1) + " s of " +
+                 fixedDecimal(timeLimitSeconds(), 0) + " s";
+    }
+    lines.push_back("ombrix-monitor  " + device + " on UDP port " + std::to_string(port) + "  " +
+                    state);
+    for (const Item& item : itemsOf(report)) {
+        std::string name = item.name;
+        name.resize(std::max<std::size_t>(name.size(), 15), ' ');
+        lines.push_back(std::string("  [") + (item.ok ? "x" : " ") + "] " + name + item.detail);
+    }
+    if (lines_shown > 0) {
+        out << "\033[" << lines_shown << "A"; // back to the block's first line
+    }
+    out << "\r\033[J"; // the block may have grown or shrunk: clear the rest of the screen
+    for (std::string& line : lines) {
+        line.resize(std::min(line.size(), terminal_width));
+        out << line << "\n";
+    }
+    lines_shown = lines.size();
+}
+
+void DeviceCheckView::printChanges(const CheckReport& report) {
+    const std::vector<Item> items = itemsOf(report);
+    const std::string when = fixedDecimal(report.durationS, 1) + " s: ";
+    const bool has_data = items.front().name != no_data_item;
+    const bool had_data = printed && printed->front().name != no_data_item;
+    if (has_data && !had_data) {
+        std::vector<std::string> names;
+        for (const Item& item : items) {
+            names.push_back(item.name);
+        }
+        out << when << device << " sends data; to check: " << joined(names) << "\n";
+    }
+    for (const Item& item : items) {
+        if (item.name == no_data_item) {
+            continue;
+        }
+        bool was_ok = false;
+        if (printed) {
+            for (const Item& before : *printed) {
+                was_ok = was_ok || (before.name == item.name && before.ok);
+            }
+        }
+        if (item.ok != was_ok) {
+            out << when << item.name << (item.ok ? " ok (" : " no longer ok (") << item.detail
+                << ")\n";
+        }
+    }
+    printed = items;
+}

@@ -1,0 +1,85 @@
+// ombrix-monitor's --find and --check: the search for the Skywand in the user's hand, or the
+// guided check of one Skywand, fed with every frame the monitor parses. The check's checklist
+// is redrawn in place on a terminal and printed as one plain line per change elsewhere; the
+// outcome is the last line of the output and the exit status.
+
+#ifndef DEVICECHECKVIEW_H
+#define DEVICECHECKVIEW_H
+
+#include "monitoroptions.h"
+#include "skywandcheck.h"
+#include "skywandfinder.h"
+
+#include <chrono>
+#include <fstream>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+class Ombrix;
+
+class DeviceCheckView {
+public:
+    using Clock = SkywandCheck::Clock;
+
+    // The check's time limit when --duration does not set one.
+    static constexpr auto default_time_limit = std::chrono::seconds(120);
+    // The terminal's checklist is redrawn at most this often.
+    static constexpr auto redraw_interval = std::chrono::milliseconds(100);
+
+    // port: the port listened on, for the report and the messages. Both streams must outlive
+    // the view.
+    DeviceCheckView(const MonitorOptions& options, unsigned short port, std::ostream& out,
+                    std::ostream& err, bool out_is_terminal);
+
+    // Opens the report file, so that a path that cannot be written fails now rather than after
+    // the check, and says on err what the user is to do. False with a message when the file
+    // cannot be opened.
+    bool start();
+    // Every frame the client parsed, in the order they arrived.
+    void frameParsed(const Ombrix& client);
+    // After every receive, whatever it gave: the time limit runs and the view follows. True
+    // once the device is found or the verdict is in, so that the run can end.
+    bool tick();
+    // The end of the run, stopped meaning by Ctrl+C: prints the outcome, writes the report and
+    // returns the exit status (0 found or passed, 1 otherwise or when the report failed).
+    int finish(bool stopped);
+
+private:
+    // One line of the checklist: an item, whether it passed, and what it has reached so far.
+    struct Item {
+        std::string name;
+        bool ok;
+        std::string detail;
+    };
+    static std::vector<Item> itemsOf(const CheckReport& report);
+
+    void show(Clock::time_point now, bool final_refresh);
+    void redraw(const CheckReport& report);
+    void printChanges(const CheckReport& report);
+    std::string findFailure(bool stopped) const;
+    std::string verdictLine(const CheckReport& report, bool stopped) const;
+    bool writeReport(const CheckReport& report);
+    double timeLimitSeconds() const;
+
+    const MonitorOptions& options;
+    const unsigned short port;
+    std::ostream& out;
+    std::ostream& err;
+    const bool out_is_terminal;
+    const Clock::time_point started;
+
+    std::optional<SkywandFinder> finder;
+    std::vector<ombrix_skywand_type> records; // of the newest frame, kept to save allocations
+    long frames = 0;
+
+    std::optional<SkywandCheck> check;
+    std::string device; // "S2"
+    std::ofstream report_file;
+    Clock::time_point next_redraw;
+    std::size_t lines_shown = 0;          // lines of the in-place block now on the terminal
+    std::optional<std::vector<Item>> printed; // the items as the plain lines last told them
+};
+
+#endif // DEVICECHECKVIEW_H
