@@ -2,6 +2,7 @@
 
 #include "Ombrix.h"
 #include "fixeddecimal.h"
+#include "forwarder.h"
 #include "frametext.h"
 
 #include <arpa/inet.h>
@@ -100,6 +101,14 @@ bool Monitor::openRecording(unsigned short port) {
 }
 
 int Monitor::run(const std::atomic<bool>& stop) {
+    std::string forward_error;
+    if (!options.forward.empty()) {
+        forwarder = std::make_unique<Forwarder>();
+        if (!forwarder->open(options.forward, options.port, forward_error)) {
+            err << "ombrix-monitor: " << forward_error << "\nTry 'ombrix-monitor --help' for more.\n";
+            return bad_input;
+        }
+    }
     client = std::make_unique<Ombrix>("", 0, options.port, receive_buffer_size, receive_timeout_us,
                                       1000000);
     if (!client->valid()) {
@@ -108,6 +117,9 @@ int Monitor::run(const std::atomic<bool>& stop) {
         return runtime_failure;
     }
     const unsigned short port = client->get_data_port();
+    if (forwarder && !openForwarding(port)) {
+        return bad_input;
+    }
     if (!openRecording(port)) {
         return runtime_failure;
     }
@@ -131,6 +143,7 @@ int Monitor::run(const std::atomic<bool>& stop) {
         if (options.view == MonitorOptions::View::summary && seconds() >= next_refresh_s) {
             showSummary(seconds(), false);
         }
+        reportForwarding(seconds());
         if (!checkStreams()) {
             break;
         }
@@ -145,9 +158,37 @@ int Monitor::run(const std::atomic<bool>& stop) {
         checkStreams();
     }
     std::ostream& summary_out = options.view == MonitorOptions::View::summary ? out : err;
-    summary_out << view->finalLine(*stats, end_s - start_s, recorded) << "\n";
+    summary_out << view->finalLine(*stats, end_s - start_s, recorded)
+                << (forwarder ? "; " + forwarder->summary() : "") << "\n";
     summary_out.flush();
     return status;
+}
+
+// The client hands over each datagram as it reads it, so that every one is passed on before
+// the newest is parsed, and parsing or printing never delays a forwarded frame.
+bool Monitor::openForwarding(unsigned short port) {
+    if (forwarder->loopsTo(port)) {
+        err << "ombrix-monitor: --forward: a destination is the monitor's own port " << port
+            << " on this host; each datagram would come back\n";
+        return false;
+    }
+    client->set_datagram_observer([this](std::string_view datagram) { forwarder->forward(datagram); });
+    next_forward_report_s = seconds() + plain_refresh_s;
+    return true;
+}
+
+// The summary shows the destinations itself; with a per-frame view on the output, failing
+// destinations are told on the error output, once a second at most.
+void Monitor::reportForwarding(double now) {
+    if (!forwarder || options.view == MonitorOptions::View::summary ||
+        now < next_forward_report_s) {
+        return;
+    }
+    next_forward_report_s = now + plain_refresh_s;
+    if (forwarder->errorsGrew()) {
+        err << "ombrix-monitor: " << forwarder->summary() << "\n";
+        err.flush();
+    }
 }
 
 void Monitor::receiveOnce(const std::atomic<bool>& stop) {
@@ -268,7 +309,11 @@ void Monitor::record(double now, std::string_view datagram, unsigned dropped) {
 void Monitor::showSummary(double now, bool final_refresh) {
     const double elapsed = now - start_s;
     if (out_is_terminal) {
-        const std::vector<std::string> lines = view->liveLines(*stats, now, elapsed);
+        std::vector<std::string> lines = view->liveLines(*stats, now, elapsed);
+        if (forwarder) {
+            const std::vector<std::string> forwarding = forwarder->destinationLines();
+            lines.insert(lines.end(), forwarding.begin(), forwarding.end());
+        }
         if (live_lines_shown > 0) {
             out << "\033[" << live_lines_shown << "A"; // back to the block's first line
         }
@@ -279,7 +324,8 @@ void Monitor::showSummary(double now, bool final_refresh) {
         next_refresh_s = now + terminal_refresh_s;
     } else {
         if (!final_refresh) {
-            out << view->plainLine(*stats, now, elapsed) << "\n";
+            out << view->plainLine(*stats, now, elapsed)
+                << (forwarder ? "; " + forwarder->summary() : "") << "\n";
         }
         next_refresh_s = now + plain_refresh_s;
     }

@@ -19,6 +19,7 @@ struct MonitorOptions {
     std::string record_file;             // empty: no recording
     std::optional<std::uint64_t> frames; // stop after this many datagrams arrived
     std::optional<double> duration;      // stop after this many seconds
+    std::vector<std::string> forward;    // HOST:PORT each datagram is passed on to
 
     bool help = false;
     bool version = false;
