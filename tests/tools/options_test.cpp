@@ -2,12 +2,15 @@
 // with status 2 and a line naming the option. What good ones do shows in each program's tests.
 
 #include "childprocess.h"
+#include "net.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
 TEST(Options, BadArgumentsExitWith2NamingTheOption) {
+    const std::string own = std::to_string(freeUdpPort());
+    const std::vector<std::string> nine(9, "--forward=127.0.0.1:9");
     const struct {
         const char* program;
         std::vector<std::string> args;
@@ -30,6 +33,12 @@ TEST(Options, BadArgumentsExitWith2NamingTheOption) {
         {OMBRIX_MONITOR_PATH, {"--skywand", "0"}, "--skywand"},
         {OMBRIX_MONITOR_PATH, {"--raw", "--json"}, "--raw excludes --json"},
         {OMBRIX_MONITOR_PATH, {"--skywand", "1", "--json"}, "--json excludes --skywand"},
+        {OMBRIX_MONITOR_PATH, {"--forward", "localhost"}, "--forward: needs HOST:PORT with a"},
+        {OMBRIX_MONITOR_PATH, {"--forward", "localhost:0"}, "--forward: needs HOST:PORT"},
+        {OMBRIX_MONITOR_PATH, {"--forward", "10.0.0.1:65536"}, "--forward: needs HOST:PORT"},
+        {OMBRIX_MONITOR_PATH, {"--forward", "nowhere.invalid:5000"}, "cannot resolve nowhere"},
+        {OMBRIX_MONITOR_PATH, {"--port", own, "--forward", "127.0.0.1:" + own}, "own port"},
+        {OMBRIX_MONITOR_PATH, nine, "--forward: at most 8 destinations"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.front() + " " + c.args.back());
