@@ -258,6 +258,11 @@ void Ombrix::set_datagram_observer(std::function<void(std::string_view)> observe
     datagram_observer = std::move(observer);
 }
 
+bool Ombrix::set_data_queue_size(int bytes) {
+    return valid() &&
+           ::setsockopt(handle_fd(data_socket), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) == 0;
+}
+
 // One exchange: send the request with its NUL, wait for the reply, receive it
 // once into reply (reply_size bytes). Returns 0 or a negative code for the
 // step that failed; server_error tells the rest.

@@ -136,6 +136,10 @@ public:
     // stream on. The text is valid only during the call. None by default; an empty function
     // removes it.
     void set_datagram_observer(std::function<void(std::string_view)> observer);
+    // Asks the system for a receive queue of this many bytes on the data port (it may cap
+    // it), so that a burst outlasting a pause of the caller is not lost. False without a
+    // data socket or when the system refuses.
+    bool set_data_queue_size(int bytes);
 
     unsigned int get_framecounter() const;
     double get_timestamp() const;

@@ -43,11 +43,12 @@ struct ForwardRun {
 TEST(Forward, EveryDatagramReachesEachDestinationUnchangedAndInOrder) {
     std::vector<std::string> sent;
     for (int i = 1; i <= 40; ++i) {
-        sent.push_back("fr " + std::to_string(i) + "\r\nts 0.5\r\n6df2 1 1 [0 1 2 2][1 2 3]"
+        sent.push_back("fr " + std::to_string(i) +
+                       "\r\nts 0.5\r\n6df2 1 1 [0 1 2 2][1 2 3]"
                        "[1 0 0 0 1 0 0 0 1][0 0 0]\r\n");
     }
-    const std::vector<std::string> hostile = {
-        "", "fr 5\r\n\0after NUL\r\n"s, "\xff\xfe\x01\r", "6df2 99999999 [", std::string(60000, 'z')};
+    const std::vector<std::string> hostile = {"", "fr 5\r\n\0after NUL\r\n"s, "\xff\xfe\x01\r",
+                                              "6df2 99999999 [", std::string(60000, 'z')};
     for (std::size_t i = 0; i < hostile.size(); ++i) {
         sent.insert(sent.begin() + static_cast<long>(8 * i + 3), hostile[i]);
     }

@@ -41,8 +41,8 @@ bool isThisHost(std::uint32_t address) {
     bool found = false;
     for (const ifaddrs* entry = interfaces; entry != nullptr && !found; entry = entry->ifa_next) {
         if (entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_INET) {
-            found = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr ==
-                    address;
+            found =
+                reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr == address;
         }
     }
     ::freeifaddrs(interfaces);

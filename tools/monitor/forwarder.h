@@ -45,7 +45,7 @@ public:
 
 private:
     struct Destination {
-        std::string name; // HOST:PORT as given
+        std::string name;          // HOST:PORT as given
         std::uint32_t address = 0; // IPv4, network byte order
         std::uint16_t port = 0;    // network byte order
         int fd = -1;

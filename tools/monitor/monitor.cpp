@@ -26,6 +26,9 @@ namespace {
 constexpr double terminal_refresh_s = 0.25;
 constexpr double plain_refresh_s = 1.0;
 
+// The receive queue asked for while forwarding: about 200 of the largest frames.
+constexpr int forward_queue_bytes = 4 * 1024 * 1024;
+
 // After a receive that failed at once, so that a broken socket does not spin the processor.
 constexpr auto error_pause = std::chrono::milliseconds(10);
 
@@ -105,7 +108,8 @@ int Monitor::run(const std::atomic<bool>& stop) {
     if (!options.forward.empty()) {
         forwarder = std::make_unique<Forwarder>();
         if (!forwarder->open(options.forward, options.port, forward_error)) {
-            err << "ombrix-monitor: " << forward_error << "\nTry 'ombrix-monitor --help' for more.\n";
+            err << "ombrix-monitor: " << forward_error
+                << "\nTry 'ombrix-monitor --help' for more.\n";
             return bad_input;
         }
     }
@@ -172,7 +176,11 @@ bool Monitor::openForwarding(unsigned short port) {
             << " on this host; each datagram would come back\n";
         return false;
     }
-    client->set_datagram_observer([this](std::string_view datagram) { forwarder->forward(datagram); });
+    // Every datagram is wanted now, not only the newest: room for a burst while the output or
+    // the machine holds the monitor up.
+    client->set_data_queue_size(forward_queue_bytes);
+    client->set_datagram_observer(
+        [this](std::string_view datagram) { forwarder->forward(datagram); });
     next_forward_report_s = seconds() + plain_refresh_s;
     return true;
 }

@@ -27,8 +27,8 @@ bool MonitorOptions::parse(const std::vector<std::string>& args, std::string& er
         return false;
     }
     if (forward.size() > Forwarder::max_destinations) {
-        error = "--forward: at most " + std::to_string(Forwarder::max_destinations) +
-                " destinations";
+        error =
+            "--forward: at most " + std::to_string(Forwarder::max_destinations) + " destinations";
         return false;
     }
     view = raw->count()      ? View::raw
