@@ -37,7 +37,9 @@ TEST(Options, BadArgumentsExitWith2NamingTheOption) {
         {OMBRIX_MONITOR_PATH, {"--forward", "localhost:0"}, "--forward: needs HOST:PORT"},
         {OMBRIX_MONITOR_PATH, {"--forward", "10.0.0.1:65536"}, "--forward: needs HOST:PORT"},
         {OMBRIX_MONITOR_PATH, {"--forward", "nowhere.invalid:5000"}, "cannot resolve nowhere"},
-        {OMBRIX_MONITOR_PATH, {"--port", own, "--forward", "127.0.0.1:" + own}, "own port"},
+        {OMBRIX_MONITOR_PATH,
+         {"--port", own, "--forward", "127.0.0.1:" + own},
+         "reaches the monitor's own port"},
         {OMBRIX_MONITOR_PATH, nine, "--forward: at most 8 destinations"},
     };
     for (const auto& c : cases) {

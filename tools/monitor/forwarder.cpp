@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ifaddrs.h>
+#include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -29,21 +30,25 @@ bool split(const std::string& text, std::string& host, std::string& port) {
 }
 
 // Whether a datagram sent to address (network byte order) reaches this host, whose sockets
-// the monitor's own port is bound on: loopback, the any-address, or an interface's address.
+// the monitor's own port is bound on: loopback, the any-address, an interface's address, or a
+// broadcast, which comes back to this host's listeners too.
 bool isThisHost(std::uint32_t address) {
-    if ((ntohl(address) >> 24) == 127 || address == htonl(INADDR_ANY)) {
+    if ((ntohl(address) >> 24) == 127 || address == htonl(INADDR_ANY) ||
+        address == htonl(INADDR_BROADCAST)) {
         return true;
     }
     ifaddrs* interfaces = nullptr;
     if (::getifaddrs(&interfaces) != 0) {
         return false;
     }
+    const auto is = [address](const sockaddr* interface_address) {
+        return interface_address != nullptr && interface_address->sa_family == AF_INET &&
+               reinterpret_cast<const sockaddr_in*>(interface_address)->sin_addr.s_addr == address;
+    };
     bool found = false;
     for (const ifaddrs* entry = interfaces; entry != nullptr && !found; entry = entry->ifa_next) {
-        if (entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_INET) {
-            found =
-                reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr == address;
-        }
+        found = is(entry->ifa_addr) ||
+                ((entry->ifa_flags & IFF_BROADCAST) != 0 && is(entry->ifa_broadaddr));
     }
     ::freeifaddrs(interfaces);
     return found;
@@ -94,7 +99,7 @@ bool Forwarder::open(const std::vector<std::string>& names, unsigned short liste
         if (listen_port != 0 && ntohs(destination.port) == listen_port &&
             isThisHost(destination.address)) {
             error = "--forward " + name +
-                    ": is the monitor's own port and address; each datagram would come back";
+                    ": reaches the monitor's own port on this host; each datagram would come back";
             return false;
         }
         // Not blocking: a destination whose link is full loses its datagram rather than hold
@@ -106,6 +111,9 @@ bool Forwarder::open(const std::vector<std::string>& names, unsigned short liste
         }
         ::setsockopt(destination.fd, SOL_SOCKET, SO_SNDBUF, &send_buffer_bytes,
                      sizeof send_buffer_bytes);
+        // A lab may pass the stream to a whole subnet; the system refuses that without leave.
+        const int broadcast = 1;
+        ::setsockopt(destination.fd, SOL_SOCKET, SO_BROADCAST, &broadcast, sizeof broadcast);
         destinations.push_back(destination);
         // A destination without a route now may have one later; forward() tries again.
         connect(destinations.back());

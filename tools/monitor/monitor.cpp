@@ -172,7 +172,7 @@ int Monitor::run(const std::atomic<bool>& stop) {
 // the newest is parsed, and parsing or printing never delays a forwarded frame.
 bool Monitor::openForwarding(unsigned short port) {
     if (forwarder->loopsTo(port)) {
-        err << "ombrix-monitor: --forward: a destination is the monitor's own port " << port
+        err << "ombrix-monitor: --forward: a destination reaches the monitor's own port " << port
             << " on this host; each datagram would come back\n";
         return false;
     }
