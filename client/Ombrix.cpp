@@ -9,6 +9,7 @@
 #include <cstring>
 #include <poll.h>
 #include <sys/socket.h>
+#include <utility>
 
 namespace {
 
@@ -225,6 +226,8 @@ bool Ombrix::receive() {
         data_error = neterror;
         return false;
     }
+    if (datagram_observer)
+        datagram_observer(std::string_view(data_buffer, static_cast<std::size_t>(length)));
     // Only the newest datagram counts: drain whatever else is already waiting.
     for (;;) {
         const ssize_t newer = ::recv(fd, data_buffer, capacity, MSG_DONTWAIT);
@@ -236,6 +239,8 @@ bool Ombrix::receive() {
         }
         length = newer;
         ++num_dropped;
+        if (datagram_observer)
+            datagram_observer(std::string_view(data_buffer, static_cast<std::size_t>(length)));
     }
 
     // A datagram that filled the buffer may have been cut.
@@ -247,6 +252,15 @@ bool Ombrix::receive() {
     datagram_length = static_cast<int>(length);
     data_error = parse_frame(data_buffer, *records) ? noerror : parseerror;
     return data_error == noerror;
+}
+
+void Ombrix::set_datagram_observer(std::function<void(std::string_view)> observer) {
+    datagram_observer = std::move(observer);
+}
+
+bool Ombrix::set_data_queue_size(int bytes) {
+    return valid() &&
+           ::setsockopt(handle_fd(data_socket), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) == 0;
 }
 
 // One exchange: send the request with its NUL, wait for the reply, receive it

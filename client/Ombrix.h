@@ -12,6 +12,7 @@
 #ifndef OMBRIX_H
 #define OMBRIX_H
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -130,6 +131,16 @@ public:
     // and parses it. True when a whole frame was received and parsed.
     bool receive();
 
+    // Called with every datagram a receive reads, the older ones it drains included, in
+    // arrival order and before the newest is parsed, so that a caller can pass the whole
+    // stream on. The text is valid only during the call. None by default; an empty function
+    // removes it.
+    void set_datagram_observer(std::function<void(std::string_view)> observer);
+    // Asks the system for a receive queue of this many bytes on the data port (it may cap
+    // it), so that a burst outlasting a pause of the caller is not lost. False without a
+    // data socket or when the system refuses.
+    bool set_data_queue_size(int bytes);
+
     unsigned int get_framecounter() const;
     double get_timestamp() const;
 
@@ -192,6 +203,7 @@ private:
     int data_buffer_size = 0;
     char* data_buffer = nullptr;
 
+    std::function<void(std::string_view)> datagram_observer;
     unsigned int num_dropped = 0;
     int datagram_length = 0;
     const std::unique_ptr<FrameRecords> records;

@@ -2,12 +2,15 @@
 // with status 2 and a line naming the option. What good ones do shows in each program's tests.
 
 #include "childprocess.h"
+#include "net.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
 TEST(Options, BadArgumentsExitWith2NamingTheOption) {
+    const std::string own = std::to_string(freeUdpPort());
+    const std::vector<std::string> nine(9, "--forward=127.0.0.1:9");
     const struct {
         const char* program;
         std::vector<std::string> args;
@@ -34,6 +37,14 @@ TEST(Options, BadArgumentsExitWith2NamingTheOption) {
         {OMBRIX_MONITOR_PATH, {"--find", "--check", "2"}, "--find excludes --check"},
         {OMBRIX_MONITOR_PATH, {"--report", "r.json"}, "--report requires --check"},
         {OMBRIX_MONITOR_PATH, {"--raw", "--find"}, "--raw excludes --find"},
+        {OMBRIX_MONITOR_PATH, {"--forward", "localhost"}, "--forward: needs HOST:PORT with a"},
+        {OMBRIX_MONITOR_PATH, {"--forward", "localhost:0"}, "--forward: needs HOST:PORT"},
+        {OMBRIX_MONITOR_PATH, {"--forward", "10.0.0.1:65536"}, "--forward: needs HOST:PORT"},
+        {OMBRIX_MONITOR_PATH, {"--forward", "nowhere.invalid:5000"}, "cannot resolve nowhere"},
+        {OMBRIX_MONITOR_PATH,
+         {"--port", own, "--forward", "127.0.0.1:" + own},
+         "reaches the monitor's own port"},
+        {OMBRIX_MONITOR_PATH, nine, "--forward: at most 8 destinations"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.front() + " " + c.args.back());

@@ -2,6 +2,7 @@
 
 #include "Ombrix.h"
 #include "fixeddecimal.h"
+#include "forwarder.h"
 #include "frametext.h"
 
 #include <arpa/inet.h>
@@ -24,6 +25,9 @@ namespace {
 // The in-place summary is redrawn this often on a terminal; elsewhere a line per second.
 constexpr double terminal_refresh_s = 0.25;
 constexpr double plain_refresh_s = 1.0;
+
+// The receive queue asked for while forwarding: about 200 of the largest frames.
+constexpr int forward_queue_bytes = 4 * 1024 * 1024;
 
 // After a receive that failed at once, so that a broken socket does not spin the processor.
 constexpr auto error_pause = std::chrono::milliseconds(10);
@@ -100,6 +104,15 @@ bool Monitor::openRecording(unsigned short port) {
 }
 
 int Monitor::run(const std::atomic<bool>& stop) {
+    std::string forward_error;
+    if (!options.forward.empty()) {
+        forwarder = std::make_unique<Forwarder>();
+        if (!forwarder->open(options.forward, options.port, forward_error)) {
+            err << "ombrix-monitor: " << forward_error
+                << "\nTry 'ombrix-monitor --help' for more.\n";
+            return bad_input;
+        }
+    }
     client = std::make_unique<Ombrix>("", 0, options.port, receive_buffer_size, receive_timeout_us,
                                       1000000);
     if (!client->valid()) {
@@ -108,6 +121,9 @@ int Monitor::run(const std::atomic<bool>& stop) {
         return runtime_failure;
     }
     const unsigned short port = client->get_data_port();
+    if (forwarder && !openForwarding(port)) {
+        return bad_input;
+    }
     if (!openRecording(port)) {
         return runtime_failure;
     }
@@ -140,6 +156,7 @@ int Monitor::run(const std::atomic<bool>& stop) {
         if (options.view == MonitorOptions::View::summary && seconds() >= next_refresh_s) {
             showSummary(seconds(), false);
         }
+        reportForwarding(seconds());
         if (!checkStreams()) {
             break;
         }
@@ -158,9 +175,41 @@ int Monitor::run(const std::atomic<bool>& stop) {
         status = device_check->finish(stop.load());
     }
     std::ostream& summary_out = options.view == MonitorOptions::View::summary ? out : err;
-    summary_out << view->finalLine(*stats, end_s - start_s, recorded) << "\n";
+    summary_out << view->finalLine(*stats, end_s - start_s, recorded)
+                << (forwarder ? "; " + forwarder->summary() : "") << "\n";
     summary_out.flush();
     return status;
+}
+
+// The client hands over each datagram as it reads it, so that every one is passed on before
+// the newest is parsed, and parsing or printing never delays a forwarded frame.
+bool Monitor::openForwarding(unsigned short port) {
+    if (forwarder->loopsTo(port)) {
+        err << "ombrix-monitor: --forward: a destination reaches the monitor's own port " << port
+            << " on this host; each datagram would come back\n";
+        return false;
+    }
+    // Every datagram is wanted now, not only the newest: room for a burst while the output or
+    // the machine holds the monitor up.
+    client->set_data_queue_size(forward_queue_bytes);
+    client->set_datagram_observer(
+        [this](std::string_view datagram) { forwarder->forward(datagram); });
+    next_forward_report_s = seconds() + plain_refresh_s;
+    return true;
+}
+
+// The summary shows the destinations itself; with a per-frame view on the output, failing
+// destinations are told on the error output, once a second at most.
+void Monitor::reportForwarding(double now) {
+    if (!forwarder || options.view == MonitorOptions::View::summary ||
+        now < next_forward_report_s) {
+        return;
+    }
+    next_forward_report_s = now + plain_refresh_s;
+    if (forwarder->errorsGrew()) {
+        err << "ombrix-monitor: " << forwarder->summary() << "\n";
+        err.flush();
+    }
 }
 
 void Monitor::receiveOnce(const std::atomic<bool>& stop) {
@@ -287,7 +336,11 @@ void Monitor::record(double now, std::string_view datagram, unsigned dropped) {
 void Monitor::showSummary(double now, bool final_refresh) {
     const double elapsed = now - start_s;
     if (out_is_terminal) {
-        const std::vector<std::string> lines = view->liveLines(*stats, now, elapsed);
+        std::vector<std::string> lines = view->liveLines(*stats, now, elapsed);
+        if (forwarder) {
+            const std::vector<std::string> forwarding = forwarder->destinationLines();
+            lines.insert(lines.end(), forwarding.begin(), forwarding.end());
+        }
         if (live_lines_shown > 0) {
             out << "\033[" << live_lines_shown << "A"; // back to the block's first line
         }
@@ -298,7 +351,8 @@ void Monitor::showSummary(double now, bool final_refresh) {
         next_refresh_s = now + terminal_refresh_s;
     } else {
         if (!final_refresh) {
-            out << view->plainLine(*stats, now, elapsed) << "\n";
+            out << view->plainLine(*stats, now, elapsed)
+                << (forwarder ? "; " + forwarder->summary() : "") << "\n";
         }
         next_refresh_s = now + plain_refresh_s;
     }

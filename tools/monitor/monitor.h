@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 
+class Forwarder;
 class Ombrix;
 
 class Monitor {
@@ -61,12 +62,15 @@ private:
     std::string arrivalNote(double now, std::size_t bytes, unsigned dropped,
                             const std::string& outcome) const;
     double seconds() const;
+    bool openForwarding(unsigned short port);
+    void reportForwarding(double now);
 
     const MonitorOptions& options;
     std::ostream& out;
     std::ostream& err;
     const bool out_is_terminal;
 
+    std::unique_ptr<Forwarder> forwarder; // before the client, whose observer uses it
     std::unique_ptr<Ombrix> client;
     double start_s = 0;
     std::optional<StreamStats> stats;
@@ -79,6 +83,7 @@ private:
     unsigned long long recorded = 0;
 
     double next_refresh_s = 0;
+    double next_forward_report_s = 0;
     std::size_t live_lines_shown = 0;   // lines of the in-place block now on the terminal
     std::uint64_t silence_reported = 0; // time-outs already shown in the Skywand view
     bool finished = false;

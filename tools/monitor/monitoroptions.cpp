@@ -2,6 +2,7 @@
 
 #include "Ombrix.h"
 #include "commandline.h"
+#include "forwarder.h"
 
 bool MonitorOptions::parse(const std::vector<std::string>& args, std::string& error) {
     CommandLine line;
@@ -11,6 +12,10 @@ bool MonitorOptions::parse(const std::vector<std::string>& args, std::string& er
     line.text("--record", record_file, "a file name");
     line.count("--frames", frames, 1, UINT64_MAX);
     line.seconds("--duration", duration);
+    line.app.add_option("--forward", forward)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->check(Forwarder::checkForm);
 
     // Only one view prints per datagram; two would interleave on the same output.
     CLI::Option* raw = line.app.add_flag("--raw");
@@ -28,6 +33,11 @@ bool MonitorOptions::parse(const std::vector<std::string>& args, std::string& er
     }
     finding->excludes(checking);
     if (!line.parse(args, error)) {
+        return false;
+    }
+    if (forward.size() > Forwarder::max_destinations) {
+        error =
+            "--forward: at most " + std::to_string(Forwarder::max_destinations) + " destinations";
         return false;
     }
     view = raw->count()                            ? View::raw
@@ -71,6 +81,16 @@ what exactly the controller sends.
                        (below); --duration is its time limit, 120 s by default
   --report FILE        with --check: write the check's report to FILE as JSON (below);
                        an existing FILE is replaced
+  --forward HOST:PORT  pass every datagram read on to HOST:PORT (an IPv4 address or a
+                       host name), unchanged and in arrival order, unparsable ones too;
+                       repeat for up to 8 destinations. The tester or an application
+                       listens there while the controller sends to the monitor's port,
+                       so the stream can be watched or recorded during a session. All
+                       datagrams are read and forwarded, even when the views keep up
+                       only with the newest. A destination that refuses or cannot be
+                       reached is counted, shown in the summary (with a view, on
+                       standard error once a second while errors grow) and never
+                       ends the run; the others keep receiving
   -h, --help           show this help and exit
   --version            show the version and exit
 

@@ -20,6 +20,7 @@ struct MonitorOptions {
     std::string record_file;             // empty: no recording
     std::optional<std::uint64_t> frames; // stop after this many datagrams arrived
     std::optional<double> duration;      // stop after this many seconds
+    std::vector<std::string> forward;    // HOST:PORT each datagram is passed on to
 
     bool find = false;  // --find: wait for the device in hand and print its name
     int check = 0;      // --check: one-based number of the device to check; 0 for none

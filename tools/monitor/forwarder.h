@@ -1,0 +1,66 @@
+// Passes every datagram the monitor reads on to other programs' ports, so that the tester or
+// an application keeps receiving the stream while the monitor watches it.
+
+#ifndef FORWARDER_H
+#define FORWARDER_H
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class Forwarder {
+public:
+    static constexpr std::size_t max_destinations = 8;
+
+    Forwarder() = default;
+    ~Forwarder();
+    Forwarder(const Forwarder&) = delete;
+    Forwarder& operator=(const Forwarder&) = delete;
+
+    // Empty when text has the form HOST:PORT with a port from 1 to 65535, else what it needs.
+    static std::string checkForm(const std::string& text);
+
+    // Resolves each HOST:PORT and opens a socket to it. listen_port is the monitor's own port
+    // (0: not known yet): a destination on this host with that port would send every datagram
+    // back round. False with a one-line reason naming the destination; the forwarder must
+    // then not be used.
+    bool open(const std::vector<std::string>& destinations, unsigned short listen_port,
+              std::string& error);
+    // Whether a destination is this host's listen_port, for a port the system chose.
+    bool loopsTo(unsigned short listen_port) const;
+    bool active() const { return !destinations.empty(); }
+
+    // Sends the datagram to every destination, never waiting: a destination that refuses or
+    // cannot be reached is counted and the others still get it.
+    void forward(std::string_view datagram);
+
+    std::uint64_t forwarded() const { return forwarded_count; }
+    // "N forwarded; HOST:PORT ok, HOST:PORT M errors (reason)"; one line.
+    std::string summary() const;
+    // One line per destination, each short enough for an 80-column terminal.
+    std::vector<std::string> destinationLines() const;
+    // True once for each time a destination's error count grew since the last call.
+    bool errorsGrew();
+
+private:
+    struct Destination {
+        std::string name;          // HOST:PORT as given
+        std::uint32_t address = 0; // IPv4, network byte order
+        std::uint16_t port = 0;    // network byte order
+        int fd = -1;
+        bool connected = false;
+        std::uint64_t sent = 0;
+        std::uint64_t errors = 0;
+        int last_errno = 0;
+    };
+    bool connect(Destination& destination);
+    void send(Destination& destination, std::string_view datagram);
+    static std::string errorText(const Destination& destination);
+
+    std::vector<Destination> destinations;
+    std::uint64_t forwarded_count = 0;
+    std::uint64_t errors_reported = 0;
+};
+
+#endif // FORWARDER_H
