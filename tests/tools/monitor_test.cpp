@@ -53,6 +53,28 @@ TEST(Monitor, FrameCounterGapsGiveLostFramesAndRestarts) {
     }
 }
 
+// 100 frames 10 ms apart with one 50 ms pause: the last second's rate counts skipped
+// datagrams too, the percentiles see the pause only at p99, and a silence counts one time-out
+// per whole second, once.
+TEST(Monitor, RateIntervalsAndTimeOuts) {
+    StreamStats stats(0.0);
+    double now = 0.0;
+    for (std::uint32_t counter = 1; counter <= 100; ++counter) {
+        now += counter == 50 ? 0.05 : 0.01;
+        stats.frameParsed(now, counter, counter == 100 ? 3 : 0, {}, now);
+    }
+    EXPECT_EQ(stats.rate(now), 96u + 3u); // the first four arrived over a second ago
+    const auto intervals = stats.intervals(now);
+    ASSERT_TRUE(intervals);
+    EXPECT_NEAR(intervals->p50_ms, 10.0, 1e-6);
+    EXPECT_NEAR(intervals->p99_ms, 50.0, 1e-6);
+    EXPECT_NEAR(stats.longestIntervalMs(), 50.0, 1e-6);
+    for (double wait : {0.9, 1.5, 2.2, 2.3})
+        stats.waitedInVain(now + wait);
+    EXPECT_EQ(stats.timeouts(), 2u);
+    EXPECT_EQ(stats.rate(now + 2.3), 0u);
+}
+
 // A replay file of the datagrams, 20 ms apart.
 std::string replayOf(const std::vector<std::string>& datagrams) {
     std::ostringstream replay;
