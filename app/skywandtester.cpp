@@ -332,14 +332,23 @@ void Skywandtester::processingData(const TrackingSnapshot& frame) {
     for (int i = 0; i <= 4; ++i)
         skywandWidget->setStyleSheet(i, record.button[i] == 1 ? SkywandWidget::pressedStyle()
                                                               : SkywandWidget::releasedStyle());
+    // The labels repaint themselves when their text, style or visibility changes; the
+    // indicator is the one part of the panel whose setters leave the repaint to its owner.
+    // Only its knob moves: repainting the knob's old and new place, not the whole indicator
+    // (let alone the panel), spares filling and blending the large frame image every time.
+    // A stick at rest repaints nothing at all.
+    JoystickWidget* indicator = skywandWidget->joystick();
+    const QRect knobBefore = indicator->knobBounds();
+    const bool pressedBefore = indicator->isJoystickPressed();
+    const double hBefore = indicator->valueH(), vBefore = indicator->valueV();
     skywandWidget->setJoystickPressed(record.button[5] == 1);
-
     skywandWidget->setFlValueH(record.joystick[0]);
     skywandWidget->setFlValueV(record.joystick[1]);
-    // The labels repaint themselves when their text, style or visibility changes; the
-    // indicator is the one part of the panel whose setters leave the repaint to its owner, and
-    // repainting the whole panel for it would redraw seven labels for nothing.
-    skywandWidget->joystick()->update();
+    if (indicator->isJoystickPressed() != pressedBefore || !(indicator->valueH() == hBefore) ||
+        !(indicator->valueV() == vBefore)) {
+        indicator->update(knobBefore);
+        indicator->update(indicator->knobBounds());
+    }
     skywandWidget->setText(SkywandWidget::horizontalValueIndex, double(record.joystick[0]));
     skywandWidget->setText(SkywandWidget::verticalValueIndex, double(record.joystick[1]));
 }

@@ -39,8 +39,13 @@
 namespace {
 
 // Frames are sent in turns of `turnLength` distinct frames; the first Skywand's joystick tells the
-// slot: horizontal value slot / 10000 (written with four decimals), vertical value 0.
+// slot: horizontal value (slot % 100) / 100, vertical value (slot / 100) / 100. So the stick moves
+// and the horizontal value's text changes with every frame, as when a user moves it.
 constexpr int turnLength = 1000;
+
+int slotOf(double horizontal, double vertical) {
+    return int(std::lround(horizontal * 100)) + 100 * int(std::lround(vertical * 100));
+}
 
 std::int64_t nowNs(clockid_t clock = CLOCK_MONOTONIC) {
     timespec t{};
@@ -72,8 +77,8 @@ std::vector<std::string> makeFrames(const std::string& kind) {
     std::vector<std::string> frames;
     for (int slot = 0; slot < turnLength; ++slot) {
         FrameState frame = scenario.frame(std::uint32_t(slot + 1), slot / 1000.0);
-        frame.skywands[0].joystick[0] = slot / 10000.0;
-        frame.skywands[0].joystick[1] = 0;
+        frame.skywands[0].joystick[0] = (slot % 100) / 100.0;
+        frame.skywands[0].joystick[1] = (slot / 100) / 100.0;
         if (kind == "large") {
             for (int id = int(frame.bodies.size()); id < 40; ++id)
                 frame.bodies.push_back(BodyState{id, 1.0, frame.bodies.front().pose});
@@ -179,7 +184,7 @@ int main(int argc, char** argv) {
     std::vector<double> lagsMs;
     lagsMs.reserve(size_t(rate * seconds) + 1);
     app.afterRepaint = [&] {
-        const int slot = int(std::lround(indicator->valueH() * 10000));
+        const int slot = slotOf(indicator->valueH(), indicator->valueV());
         if (slot == shownSlot || slot < 0 || slot >= turnLength)
             return;
         shownSlot = slot;

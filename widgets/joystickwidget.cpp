@@ -46,6 +46,26 @@ int JoystickWidget::knobOffset(double value, int half) {
     return static_cast<int>(offset); // truncates towards zero
 }
 
+// The knob is the square shrunk by `inset` on every side (16 or 17 pixels wide) and moved by the
+// stick values; a value of ±1 puts its centre on the circle. Vertical values count upwards,
+// widget pixels downwards.
+QRect JoystickWidget::knobRect() const {
+    const int side = this->side();
+    const int inset = (side - 16) / 2;
+    const int half = side / 2;
+    const int dx = knobOffset(flValueH, half);
+    const int dy = knobOffset(flValueV, half);
+    return QRect(QPoint(15 + inset + dx, 15 + inset - dy),
+                 QPoint(side + 14 - inset + dx, side + 14 - inset - dy));
+}
+
+QRect JoystickWidget::knobBounds() const {
+    // The widest outline (7 pixels, pressed) reaches 3.5 pixels beyond the rectangle, and its
+    // antialiased edge one more.
+    constexpr int reach = 5;
+    return knobRect().adjusted(-reach, -reach, reach, reach) & rect();
+}
+
 namespace {
 
 QPen framePen() {
@@ -75,7 +95,7 @@ void paintFrame(QPainter& painter, int side) {
 // falls on the square's opaque fill), and the rest of the image is transparent, so copying it
 // gives exactly the pixels that drawing the frame gives, whatever lies beneath.
 void JoystickWidget::paintEvent(QPaintEvent* event) {
-    const int side = qMin(width(), height()) - 50;
+    const int side = this->side();
     QPainter painter(this);
     if (devicePixelRatioF() == 1.0) {
         if (frameImage.size() != size()) {
@@ -91,16 +111,6 @@ void JoystickWidget::paintEvent(QPaintEvent* event) {
         paintFrame(painter, side); // a copy would be scaled on a scaled screen
     }
 
-    // The knob is the square shrunk by `inset` on every side (16 or 17 pixels wide) and moved
-    // by the stick values; a value of ±1 puts its centre on the circle. Vertical values count
-    // upwards, widget pixels downwards.
-    const int inset = (side - 16) / 2;
-    const int half = side / 2;
-    const int dx = knobOffset(flValueH, half);
-    const int dy = knobOffset(flValueV, half);
-    const QRect knob(QPoint(15 + inset + dx, 15 + inset - dy),
-                     QPoint(side + 14 - inset + dx, side + 14 - inset - dy));
-
     // Black at rest, red when deflected (even by less than a pixel), thick red when pressed.
     QPen pen = framePen();
     pen.setColor(flValueH == 0.0 && flValueV == 0.0 ? Qt::black : Qt::red);
@@ -110,5 +120,5 @@ void JoystickWidget::paintEvent(QPaintEvent* event) {
         pen.setWidth(7);
     }
     painter.setPen(pen);
-    painter.drawEllipse(knob);
+    painter.drawEllipse(knobRect());
 }

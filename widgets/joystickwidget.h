@@ -26,6 +26,11 @@ public:
     // Layouts hand the indicator all the room they can spare.
     QSize sizeHint() const override;
 
+    // The pixels the knob paints at the current size and values, outline included: an owner
+    // that changes the values repaints the knob's old and new bounds, and leaves the frame
+    // beneath, which does not change, as it is.
+    QRect knobBounds() const;
+
     // Knob displacement in pixels for a stick value: value × half, truncated towards zero.
     // Values from the network may be huge, infinite or NaN; the displacement is kept within
     // ±maxKnobOffset (far outside any screen) so the integer geometry never overflows, and
@@ -37,6 +42,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    int side() const { return qMin(width(), height()) - 50; }
+    QRect knobRect() const;
+
     bool joystickPressed = false;
     double flValueH = 0.0; // positive moves the knob right
     double flValueV = 0.0; // positive moves the knob up
