@@ -49,13 +49,15 @@ set(skywand_doc_dir share/doc/skywandtester)
 set(skywand_package_dir ${CMAKE_BINARY_DIR}/package)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${skywand_doc_dir})
 
-file(WRITE ${skywand_package_dir}/changelog
+file(WRITE ${skywand_package_dir}/changelog.new
 "skywandtester (${PROJECT_VERSION}) unstable; urgency=medium
 
   * Release ${PROJECT_VERSION}.
 
  -- ${SKYWAND_PACKAGE_MAINTAINER}  ${SKYWAND_RELEASE_DATE}
 ")
+# Copied only when it changed, so that a new configure run rebuilds nothing.
+configure_file(${skywand_package_dir}/changelog.new ${skywand_package_dir}/changelog COPYONLY)
 
 find_program(GZIP_EXECUTABLE gzip REQUIRED)
 find_program(HELP2MAN_EXECUTABLE help2man REQUIRED)
