@@ -73,8 +73,7 @@ std::string Forwarder::checkForm(const std::string& text) {
     return "";
 }
 
-bool Forwarder::open(const std::vector<std::string>& names, unsigned short listen_port,
-                     std::string& error) {
+bool Forwarder::open(const std::vector<std::string>& names, std::string& error) {
     for (const std::string& name : names) {
         std::string host;
         std::string port;
@@ -96,12 +95,6 @@ bool Forwarder::open(const std::vector<std::string>& names, unsigned short liste
         destination.address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
         destination.port = htons(static_cast<std::uint16_t>(CommandLine::wholeNumberOf(port)));
         ::freeaddrinfo(found);
-        if (listen_port != 0 && ntohs(destination.port) == listen_port &&
-            isThisHost(destination.address)) {
-            error = "--forward " + name +
-                    ": reaches the monitor's own port on this host; each datagram would come back";
-            return false;
-        }
         // Not blocking: a destination whose link is full loses its datagram rather than hold
         // up the others and the monitor.
         destination.fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);

@@ -21,13 +21,11 @@ public:
     // Empty when text has the form HOST:PORT with a port from 1 to 65535, else what it needs.
     static std::string checkForm(const std::string& text);
 
-    // Resolves each HOST:PORT and opens a socket to it. listen_port is the monitor's own port
-    // (0: not known yet): a destination on this host with that port would send every datagram
-    // back round. False with a one-line reason naming the destination; the forwarder must
-    // then not be used.
-    bool open(const std::vector<std::string>& destinations, unsigned short listen_port,
-              std::string& error);
-    // Whether a destination is this host's listen_port, for a port the system chose.
+    // Resolves each HOST:PORT and opens a socket to it. False with a one-line reason naming
+    // the destination; the forwarder must then not be used.
+    bool open(const std::vector<std::string>& destinations, std::string& error);
+    // Whether a destination is this host's listen_port, so that every datagram would come
+    // back round.
     bool loopsTo(unsigned short listen_port) const;
     bool active() const { return !destinations.empty(); }
 

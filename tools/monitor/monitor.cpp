@@ -107,7 +107,7 @@ int Monitor::run(const std::atomic<bool>& stop) {
     std::string forward_error;
     if (!options.forward.empty()) {
         forwarder = std::make_unique<Forwarder>();
-        if (!forwarder->open(options.forward, options.port, forward_error)) {
+        if (!forwarder->open(options.forward, forward_error)) {
             err << "ombrix-monitor: " << forward_error
                 << "\nTry 'ombrix-monitor --help' for more.\n";
             return bad_input;
@@ -186,7 +186,8 @@ int Monitor::run(const std::atomic<bool>& stop) {
 bool Monitor::openForwarding(unsigned short port) {
     if (forwarder->loopsTo(port)) {
         err << "ombrix-monitor: --forward: a destination reaches the monitor's own port " << port
-            << " on this host; each datagram would come back\n";
+            << " on this host; each datagram would come back\n"
+            << "Try 'ombrix-monitor --help' for more.\n";
         return false;
     }
     // Every datagram is wanted now, not only the newest: room for a burst while the output or
