@@ -10,10 +10,7 @@
 
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <memory>
-#include <optional>
-#include <sstream>
 
 #ifndef OMBRIX_SIM_VERSION
 #define OMBRIX_SIM_VERSION "unknown"
