@@ -8,7 +8,6 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
-#include <cmath>
 #include <cstring>
 #include <ctime>
 #include <netinet/in.h>
