@@ -6,8 +6,9 @@
 //   paired/<size>   parse and floor of the same frame timed back to back in every
 //                   iteration, so that both meet the same load on a shared machine;
 //                   the floor converts the frame's numbers one after the other with
-//                   strtoll_l, strtoull_l and strtod_l in the "C" locale, positions
-//                   found beforehand; counters parse_ns, floor_ns and ratio are
+//                   the client's reference conversions c_strtoll, c_strtoull and
+//                   c_strtod (the C library's in the "C" locale), positions found
+//                   beforehand; counters parse_ns, floor_ns and ratio are
 //                   medians over iterations
 //   receive/<size>  the real path: a datagram sent on loopback and receive()
 //
@@ -17,6 +18,7 @@
 
 #include "Ombrix.h"
 #include "frameparser.h"
+#include "textscan.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -24,7 +26,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <locale.h>
 #include <memory>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -82,18 +83,18 @@ void parse(benchmark::State& state, FrameSize size) {
     report(state, frame, allocation_counter::allocations() - before);
 }
 
-double convert_all(char* text, const std::vector<FrameBuilder::Number>& numbers, locale_t c) {
+double convert_all(char* text, const std::vector<FrameBuilder::Number>& numbers) {
     double sum = 0.0;
     char* end = nullptr;
     for (const FrameBuilder::Number& number : numbers) {
         char* start = text + number.offset;
         using Conversion = FrameBuilder::Conversion;
         if (number.conversion == Conversion::signed_integer)
-            sum += static_cast<double>(::strtoll_l(start, &end, 0, c));
+            sum += static_cast<double>(c_strtoll(start, &end));
         else if (number.conversion == Conversion::unsigned_integer)
-            sum += static_cast<double>(::strtoull_l(start, &end, 0, c));
+            sum += static_cast<double>(c_strtoull(start, &end));
         else
-            sum += ::strtod_l(start, &end, c);
+            sum += c_strtod(start, &end);
         benchmark::DoNotOptimize(end);
     }
     return sum;
@@ -113,12 +114,10 @@ void paired(benchmark::State& state, FrameSize size) {
 
     const FrameBuilder& frame = frame_of(size);
     Parser parser;
-    const locale_t c = ::newlocale(LC_ALL_MASK, "C", locale_t(0));
     std::vector<char> text(frame.text().begin(), frame.text().end());
     text.push_back('\0');
     if (!parser.parse(frame.text())) {
         state.SkipWithError("the sample frame does not parse");
-        ::freelocale(c);
         return;
     }
     std::vector<double> parse_ns, floor_ns;
@@ -133,7 +132,7 @@ void paired(benchmark::State& state, FrameSize size) {
     };
     auto time_floor = [&] {
         const clock::time_point start = clock::now();
-        const double sum = convert_all(text.data(), frame.numbers(), c);
+        const double sum = convert_all(text.data(), frame.numbers());
         benchmark::DoNotOptimize(sum);
         return std::chrono::duration<double, std::nano>(clock::now() - start).count();
     };
@@ -156,7 +155,6 @@ void paired(benchmark::State& state, FrameSize size) {
     state.counters["parse_ns"] = parse_median;
     state.counters["floor_ns"] = floor_median;
     state.counters["ratio"] = floor_median > 0.0 ? parse_median / floor_median : 0.0;
-    ::freelocale(c);
 }
 
 void receive(benchmark::State& state, FrameSize size) {

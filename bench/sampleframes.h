@@ -1,5 +1,5 @@
 // Tracking frames of the sizes the client meets in practice, with realistic
-// numbers, for the parser benchmark and the allocation tests.
+// numbers, for the parser and forwarding benchmarks.
 #ifndef BENCH_SAMPLEFRAMES_H
 #define BENCH_SAMPLEFRAMES_H
 
