@@ -1,7 +1,7 @@
 // Runs a program with its output captured, for tests of command-line tools.
 
-#ifndef TESTS_TOOLS_CHILDPROCESS_H
-#define TESTS_TOOLS_CHILDPROCESS_H
+#ifndef TESTS_SUPPORT_CHILDPROCESS_H
+#define TESTS_SUPPORT_CHILDPROCESS_H
 
 #include "tempdir.h"
 
@@ -30,4 +30,4 @@ private:
     int status = 0;
 };
 
-#endif // TESTS_TOOLS_CHILDPROCESS_H
+#endif // TESTS_SUPPORT_CHILDPROCESS_H

@@ -17,6 +17,9 @@ public:
         std::error_code ignored;
         std::filesystem::remove_all(path, ignored);
     }
+    // Each folder is removed once, by its one owner.
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
     std::string file(const std::string& name) const { return path + "/" + name; }
 
     std::string path;
