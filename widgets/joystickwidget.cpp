@@ -60,10 +60,7 @@ QRect JoystickWidget::knobRect() const {
 }
 
 QRect JoystickWidget::knobBounds() const {
-    // The widest outline (7 pixels, pressed) reaches 3.5 pixels beyond the rectangle, and its
-    // antialiased edge one more.
-    constexpr int reach = 5;
-    return knobRect().adjusted(-reach, -reach, reach, reach) & rect();
+    return knobRect().adjusted(-knobReach, -knobReach, knobReach, knobReach) & rect();
 }
 
 namespace {
@@ -97,21 +94,25 @@ void paintFrame(QPainter& painter, int side) {
 void JoystickWidget::paintEvent(QPaintEvent* event) {
     const int side = this->side();
     QPainter painter(this);
-    if (devicePixelRatioF() == 1.0) {
-        if (frameImage.size() != size()) {
-            frameImage = QImage(size(), QImage::Format_ARGB32_Premultiplied);
-            frameImage.fill(Qt::transparent);
-            QPainter imagePainter(&frameImage);
-            paintFrame(imagePainter, side);
-        }
-        painter.drawImage(event->rect().topLeft(), frameImage, event->rect());
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setBrush(QBrush(Qt::white, Qt::SolidPattern));
-    } else {
-        paintFrame(painter, side); // a copy would be scaled on a scaled screen
+    if (devicePixelRatioF() != 1.0) {
+        // Copies would be scaled on a scaled screen.
+        paintFrame(painter, side);
+        painter.setPen(knobPen());
+        painter.drawEllipse(knobRect());
+        return;
     }
+    if (frameImage.size() != size()) {
+        frameImage = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+        frameImage.fill(Qt::transparent);
+        QPainter imagePainter(&frameImage);
+        paintFrame(imagePainter, side);
+    }
+    painter.drawImage(event->rect().topLeft(), frameImage, event->rect());
+    drawKnob(painter);
+}
 
-    // Black at rest, red when deflected (even by less than a pixel), thick red when pressed.
+// Black at rest, red when deflected (even by less than a pixel), thick red when pressed.
+QPen JoystickWidget::knobPen() const {
     QPen pen = framePen();
     pen.setColor(flValueH == 0.0 && flValueV == 0.0 ? Qt::black : Qt::red);
     pen.setWidth(2);
@@ -119,6 +120,39 @@ void JoystickWidget::paintEvent(QPaintEvent* event) {
         pen.setColor(Qt::red);
         pen.setWidth(7);
     }
-    painter.setPen(pen);
-    painter.drawEllipse(knobRect());
+    return pen;
+}
+
+// Stroking and rasterising even a small antialiased circle costs more than the rest of a
+// presentation, and the knob is always the same circle, moved by whole pixels. So its two
+// shapes, the white fill and the outline, are drawn once per size and pen into images of
+// their own, each one shape of one colour on transparent. Blending such an image gives the
+// same pixels as drawing its shape at that place (the rasteriser's coverage does not change
+// under whole-pixel moves, and the blend is the same sum), so copying the fill and then the
+// outline paints exactly what drawing the filled, outlined circle paints.
+void JoystickWidget::drawKnob(QPainter& painter) {
+    const QRect knob = knobRect();
+    const QPen pen = knobPen();
+    const QRect imageRect =
+        QRect(QPoint(0, 0), knob.size()).adjusted(0, 0, 2 * knobReach, 2 * knobReach);
+    if (knobFillImage.size() != imageRect.size() || knobImagePen != pen) {
+        const QRect shape = QRect(QPoint(knobReach, knobReach), knob.size());
+        knobFillImage = QImage(imageRect.size(), QImage::Format_ARGB32_Premultiplied);
+        knobFillImage.fill(Qt::transparent);
+        QPainter fill(&knobFillImage);
+        fill.setRenderHint(QPainter::Antialiasing);
+        fill.setPen(Qt::NoPen);
+        fill.setBrush(QBrush(Qt::white, Qt::SolidPattern));
+        fill.drawEllipse(shape);
+        knobOutlineImage = QImage(imageRect.size(), QImage::Format_ARGB32_Premultiplied);
+        knobOutlineImage.fill(Qt::transparent);
+        QPainter outline(&knobOutlineImage);
+        outline.setRenderHint(QPainter::Antialiasing);
+        outline.setPen(pen);
+        outline.drawEllipse(shape);
+        knobImagePen = pen;
+    }
+    const QPoint at = knob.topLeft() - QPoint(knobReach, knobReach);
+    painter.drawImage(at, knobFillImage);
+    painter.drawImage(at, knobOutlineImage);
 }

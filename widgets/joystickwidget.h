@@ -5,7 +5,10 @@
 #define JOYSTICKWIDGET_H
 
 #include <QImage>
+#include <QPen>
 #include <QWidget>
+
+class QPainter;
 
 class JoystickWidget : public QWidget {
     Q_OBJECT
@@ -42,13 +45,24 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // How far the knob paints beyond its rectangle: the widest outline (7 pixels, pressed)
+    // reaches 3.5 pixels out, and its antialiased edge one more.
+    static constexpr int knobReach = 5;
+
     int side() const { return qMin(width(), height()) - 50; }
     QRect knobRect() const;
+    QPen knobPen() const;
+    void drawKnob(QPainter& painter);
 
     bool joystickPressed = false;
     double flValueH = 0.0; // positive moves the knob right
     double flValueV = 0.0; // positive moves the knob up
     QImage frameImage;     // the square, circle and cross-hair at the current size
+    // The knob's fill and its outline, each alone on transparent, for the knob's current size
+    // and outline pen.
+    QImage knobFillImage;
+    QImage knobOutlineImage;
+    QPen knobImagePen;
 };
 
 #endif // JOYSTICKWIDGET_H
