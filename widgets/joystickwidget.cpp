@@ -15,6 +15,9 @@ JoystickWidget::JoystickWidget(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QCoreApplication::translate("JoystickWidgetClass", "JoystickWidget"));
     QMetaObject::connectSlotsByName(this);
     setMinimumSize(100, 100);
+    // The indicator paints every pixel it covers, its background included, so a repaint of
+    // the knob does not repaint the widgets beneath it first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 JoystickWidget::~JoystickWidget() = default;
@@ -86,16 +89,16 @@ void paintFrame(QPainter& painter, int side) {
 
 } // namespace
 
-// The frame's size follows the smaller widget dimension. Its stroked circle is by far the
-// dearest part of a repaint, and the frame depends on the size alone, so it is drawn once per
-// size into an image. Every pixel the frame paints is opaque (the circle's antialiased edge
-// falls on the square's opaque fill), and the rest of the image is transparent, so copying it
-// gives exactly the pixels that drawing the frame gives, whatever lies beneath.
+// The background is the widget's own palette window, as the widgets beneath would paint it;
+// the frame's size follows the smaller widget dimension. Its stroked circle is by far the
+// dearest part of a repaint, and background and frame depend on the size and palette alone,
+// so they are drawn once into an image, and each repaint copies its part of it.
 void JoystickWidget::paintEvent(QPaintEvent* event) {
     const int side = this->side();
     QPainter painter(this);
     if (devicePixelRatioF() != 1.0) {
         // Copies would be scaled on a scaled screen.
+        painter.fillRect(rect(), palette().window());
         paintFrame(painter, side);
         painter.setPen(knobPen());
         painter.drawEllipse(knobRect());
@@ -103,12 +106,20 @@ void JoystickWidget::paintEvent(QPaintEvent* event) {
     }
     if (frameImage.size() != size()) {
         frameImage = QImage(size(), QImage::Format_ARGB32_Premultiplied);
-        frameImage.fill(Qt::transparent);
         QPainter imagePainter(&frameImage);
+        imagePainter.setCompositionMode(QPainter::CompositionMode_Source);
+        imagePainter.fillRect(rect(), palette().window());
+        imagePainter.setCompositionMode(QPainter::CompositionMode_SourceOver);
         paintFrame(imagePainter, side);
     }
     painter.drawImage(event->rect().topLeft(), frameImage, event->rect());
     drawKnob(painter);
+}
+
+void JoystickWidget::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange)
+        frameImage = QImage();
+    QWidget::changeEvent(event);
 }
 
 // Black at rest, red when deflected (even by less than a pixel), thick red when pressed.

@@ -43,6 +43,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     // How far the knob paints beyond its rectangle: the widest outline (7 pixels, pressed)
@@ -57,7 +58,7 @@ private:
     bool joystickPressed = false;
     double flValueH = 0.0; // positive moves the knob right
     double flValueV = 0.0; // positive moves the knob up
-    QImage frameImage;     // the square, circle and cross-hair at the current size
+    QImage frameImage; // the background, square, circle and cross-hair at the current size
     // The knob's fill and its outline, each alone on transparent, for the knob's current size
     // and outline pen.
     QImage knobFillImage;

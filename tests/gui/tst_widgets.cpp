@@ -11,17 +11,21 @@
 
 namespace {
 
-// Untouched pixels keep this colour, so anything painted outside the picture shows up.
+// The indicator's background is its palette's window colour, set to this one: anything painted
+// outside the picture shows up.
 const QColor unpainted(0, 0, 255);
 
 QImage renderIndicator(const QSize& size, double h, double v, bool pressed) {
     JoystickWidget widget;
+    QPalette palette = widget.palette();
+    palette.setColor(QPalette::Window, unpainted);
+    widget.setPalette(palette);
     widget.resize(size);
     widget.setFlValueH(h);
     widget.setFlValueV(v);
     widget.setJoystickPressed(pressed);
     QImage image(size, QImage::Format_ARGB32);
-    image.fill(unpainted);
+    image.fill(Qt::transparent);
     widget.render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
     return image;
 }
