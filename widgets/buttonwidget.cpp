@@ -85,19 +85,12 @@ void SkywandWidget::hide(int index) {
 }
 
 void SkywandWidget::setText(int index, const QString& text) {
-    QLabel* l = label(index);
-    if (!l)
-        return;
-    l->setText(text);
-    // A label whose text changes asks its layout to recompute, and the recomputation climbs
-    // through every layout up to the main window's. The value labels change with every frame
-    // while their texts mostly keep their size, so they are held at exactly the size their text
-    // asks for: a text of the same size then only repaints its label, and one of another size
-    // resizes it and lays the panel out as before. Their background is the panel's, and their
-    // text sits at their left edge, so the picture is the same as with the column's full width,
-    // and so is the panel's smallest width (a label is never narrower than its text).
-    if (index == verticalValueIndex || index == horizontalValueIndex)
-        l->setFixedSize(l->sizeHint());
+    if (index == verticalValueIndex)
+        ui.lbl_joyV->setValueText(text);
+    else if (index == horizontalValueIndex)
+        ui.lbl_joyH->setValueText(text);
+    else if (QLabel* l = label(index))
+        l->setText(text);
 }
 
 void SkywandWidget::setText(int index, double value) {
