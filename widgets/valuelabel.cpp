@@ -5,61 +5,131 @@
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOption>
+#include <QTextLine>
 
 // The label paints its own background, so that a new value repaints the label alone and not
 // every widget beneath it first.
 ValueLabel::ValueLabel(QWidget* parent) : QLabel(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setTextFormat(Qt::PlainText);
 }
 
 // A label whose text changes asks its layout to recompute, and the recomputation climbs
 // through every layout up to the window's. A label of fixed size does not, and a new value
 // mostly keeps the size of the one before: then only the label repaints. A text of another
-// size resizes it and lays its parent out as before. The size is the label's size hint, which
-// measures the text; measuring is as dear as drawing, so each text's hint is kept.
+// size resizes the label and lays its parent out, so the label follows its text's size as a
+// label in a layout does.
 void ValueLabel::setValueText(const QString& text) {
     setText(text);
-    setFixedSize(sizeHint());
+    setFixedSize(drawsItself() ? textSize() : QLabel::sizeHint());
 }
 
-QSize ValueLabel::sizeHint() const {
-    const auto known = sizeHints.constFind(text());
-    if (known != sizeHints.cend())
-        return *known;
-    if (sizeHints.size() >= maxRememberedTexts)
-        sizeHints.clear();
-    const QSize hint = QLabel::sizeHint();
-    sizeHints.insert(text(), hint);
-    return hint;
-}
-
-// What else a hint depends on: the font, the style (a style sheet may set margins, borders
-// and the font) and the contents margins. The label's other properties are set up once.
-void ValueLabel::changeEvent(QEvent* event) {
-    switch (event->type()) {
-    case QEvent::FontChange:
-    case QEvent::StyleChange:
-    case QEvent::ContentsRectChange:
-        sizeHints.clear();
-        break;
-    default:
-        break;
+// What the label draws from its kept layouts: one line of plain text, without a frame, margin
+// or indent of its own, that fits. Everything else is left to QLabel.
+bool ValueLabel::drawsItself() const {
+    if (wordWrap() || textFormat() != Qt::PlainText || frameWidth() != 0 || margin() != 0 ||
+        indent() > 0 || buddy() ||
+        (textInteractionFlags() & (Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard)))
+        return false;
+    for (const QChar c : text()) {
+        if (c == u'\n' || c == u'\r' || c == u'\t' || c == QChar::LineSeparator ||
+            c == QChar(0x9c))
+            return false;
     }
+    return true;
+}
+
+// The text laid out as QPainter::drawText lays out one line: without a width limit, aligned
+// left, trailing blanks counted.
+const ValueLabel::ShapedText& ValueLabel::shaped() const {
+    const QString text = this->text();
+    const auto known = shapedTexts.constFind(text);
+    if (known != shapedTexts.cend())
+        return **known;
+    if (shapedTexts.size() >= maxShapedTexts)
+        shapedTexts.clear();
+    auto entry = std::make_shared<ShapedText>();
+    entry->layout.setText(text);
+    entry->layout.setFont(font());
+    QTextOption option;
+    option.setTextDirection(text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
+    option.setAlignment(Qt::AlignLeft);
+    option.setFlags(QTextOption::IncludeTrailingSpaces);
+    entry->layout.setTextOption(option);
+    entry->layout.setCacheEnabled(true);
+    entry->layout.beginLayout();
+    QTextLine line = entry->layout.createLine();
+    line.setLineWidth(0x01000000);
+    line.setPosition(QPointF(0, 0));
+    entry->layout.endLayout();
+    entry->width = line.naturalTextWidth();
+    entry->height = line.ascent() + line.descent();
+    return **shapedTexts.insert(text, entry);
+}
+
+QSize ValueLabel::textSize() const {
+    const ShapedText& text = shaped();
+    const QMargins margins = contentsMargins();
+    return QRectF(0, 0, text.width, text.height).toAlignedRect().size() +
+           QSize(margins.left() + margins.right(), margins.top() + margins.bottom());
+}
+
+// As QLabel's, never less than the label's minimum size.
+QSize ValueLabel::sizeHint() const {
+    return drawsItself() ? textSize().expandedTo(minimumSize()) : QLabel::sizeHint();
+}
+
+QSize ValueLabel::minimumSizeHint() const {
+    return drawsItself() ? sizeHint() : QLabel::minimumSizeHint();
+}
+
+// The layouts depend on the font, the style (a style sheet may set the font) and the screen's
+// resolution.
+bool ValueLabel::event(QEvent* event) {
+    if (event->type() == QEvent::ScreenChangeInternal)
+        shapedTexts.clear();
+    return QLabel::event(event);
+}
+
+void ValueLabel::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        shapedTexts.clear();
     QLabel::changeEvent(event);
 }
 
 // The background is what Qt would paint beneath a label that leaves it to its parents: the
-// palette's background, then the style sheet's, if any.
+// palette's background, then the style sheet's, if any. The text goes where QLabel's
+// QPainter::drawText puts it, in the colour it uses.
 void ValueLabel::paintEvent(QPaintEvent* event) {
-    {
-        QPainter painter(this);
-        painter.setClipRegion(event->region());
-        painter.fillRect(rect(), palette().brush(backgroundRole()));
-        if (testAttribute(Qt::WA_StyledBackground)) {
-            QStyleOption option;
-            option.initFrom(this);
-            style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
-        }
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().brush(backgroundRole()));
+    if (testAttribute(Qt::WA_StyledBackground)) {
+        QStyleOption option;
+        option.initFrom(this);
+        style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
     }
-    QLabel::paintEvent(event);
+    const QRect box = contentsRect();
+    const bool fits = drawsItself() && textSize().width() <= width() && textSize().height() <= height();
+    if (!fits) {
+        painter.end();
+        QLabel::paintEvent(event);
+        return;
+    }
+    if (text().isEmpty())
+        return;
+    const ShapedText& text = shaped();
+    const QTextLine line = text.layout.lineAt(0);
+    const int align = QStyle::visualAlignment(
+        this->text().isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight, alignment());
+    qreal x = 0, y = 0;
+    if (align & Qt::AlignRight)
+        x = box.width() - line.horizontalAdvance();
+    else if (align & Qt::AlignHCenter)
+        x = (box.width() - line.horizontalAdvance()) / 2;
+    if (align & Qt::AlignBottom)
+        y = box.height() - text.height;
+    else if (align & Qt::AlignVCenter)
+        y = (box.height() - text.height) / 2;
+    painter.setPen(QPen(palette().brush(foregroundRole()), painter.pen().widthF()));
+    line.draw(&painter, QPointF(box.x() + x, box.y() + y));
 }

@@ -1,5 +1,6 @@
 // A label for a value that changes with every frame, such as a joystick value. It is held at
-// exactly the size its text asks for, and remembers that size for every text it has shown.
+// exactly the size its text asks for, and keeps the laid-out text of every value it has shown,
+// so a value seen before is neither measured nor shaped again.
 #ifndef VALUELABEL_H
 #define VALUELABEL_H
 
@@ -7,6 +8,9 @@
 #include <QLabel>
 #include <QSize>
 #include <QString>
+#include <QTextLayout>
+
+#include <memory>
 
 class ValueLabel : public QLabel {
     Q_OBJECT
@@ -17,16 +21,28 @@ public:
     // Shows the text, and resizes the label when the text asks for another size.
     void setValueText(const QString& text);
     QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
+    bool event(QEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
+    struct ShapedText {
+        QTextLayout layout; // one line, laid out from (0, 0)
+        qreal width = 0;
+        qreal height = 0;
+    };
+
+    bool drawsItself() const;
+    const ShapedText& shaped() const;
+    QSize textSize() const;
+
     // Stick values have two decimals: a few hundred texts per label in the usual range. Values
     // from a faulty sender could bring any number, so the memory is bounded.
-    static constexpr int maxRememberedTexts = 4096;
-    mutable QHash<QString, QSize> sizeHints;
+    static constexpr int maxShapedTexts = 2048;
+    mutable QHash<QString, std::shared_ptr<ShapedText>> shapedTexts;
 };
 
 #endif // VALUELABEL_H
