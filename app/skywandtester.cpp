@@ -184,7 +184,8 @@ void Skywandtester::setupLayOut() {
     presentIntervalNs = refreshIntervalNs(screen()->refreshRate());
     presentTimer.setSingleShot(true);
     presentTimer.setTimerType(Qt::PreciseTimer);
-    connect(&presentTimer, &QTimer::timeout, this, &Skywandtester::presentNewest);
+    connect(&presentTimer, &QTimer::timeout, this, &Skywandtester::presentOnBeat);
+    presentClock.start();
     panelLayout = new QVBoxLayout(ui.frame_main);
     skywandWidget = new SkywandWidget;
     panelLayout->addWidget(skywandWidget, 0);
@@ -291,18 +292,32 @@ qint64 Skywandtester::refreshIntervalNs(double hertz) {
 void Skywandtester::schedulePresentation() {
     if (presentTimer.isActive())
         return; // it will present the newest state
-    const qint64 since =
-        sincePresented.isValid() ? sincePresented.nsecsElapsed() : presentIntervalNs;
-    if (since >= presentIntervalNs) {
-        presentNewest();
+    const qint64 now = presentClock.nsecsElapsed();
+    if (now < nextPresentationNs) {
+        // Rounded up, so that the presentation never comes before its time.
+        presentTimer.start(static_cast<int>((nextPresentationNs - now + 999999) / 1000000));
         return;
     }
-    // Rounded up, so that the presentation never comes before the interval is over.
-    presentTimer.start(static_cast<int>((presentIntervalNs - since + 999999) / 1000000));
+    presentAt(now);
+}
+
+void Skywandtester::presentOnBeat() {
+    presentAt(presentClock.nsecsElapsed());
+}
+
+// The next presentation may come one interval after this one. When this one came late, for a
+// late frame or a timer's whole milliseconds, up to a quarter interval of the delay is credited:
+// frames at the screen's own pace keep their beat through a late one instead of each waiting
+// for a timer from then on, and the timer's rounding does not push each deferred presentation
+// later than the one before. Presentations come once per interval on the whole, and never
+// closer together than three quarters of one.
+void Skywandtester::presentAt(qint64 now) {
+    nextPresentationNs = std::max(nextPresentationNs + presentIntervalNs,
+                                  now + presentIntervalNs - presentIntervalNs / 4);
+    presentNewest();
 }
 
 void Skywandtester::presentNewest() {
-    sincePresented.start();
     // Taken before reading, so that a frame published after the read is announced anew.
     if (trackReceiver)
         trackReceiver->takeNotification();

@@ -58,9 +58,11 @@ private:
     void initDataReceiver();
     void fillCboSkywand();
     // Frames may come far faster than the screen refreshes, and a picture nobody sees costs
-    // as much as one that is seen: the newest published state is presented at once after a
-    // quiet spell of one refresh interval, otherwise when the interval is over.
+    // as much as one that is seen: the newest published state is presented at once when the
+    // next presentation's time has come, otherwise by a timer at that time (see presentAt).
     void schedulePresentation();
+    void presentOnBeat();
+    void presentAt(qint64 now);
     void presentNewest();
     static qint64 refreshIntervalNs(double hertz);
     void processingData(const TrackingSnapshot& frame);
@@ -87,8 +89,9 @@ private:
     // What the slots read of the client; see TrackingSnapshot.
     TrackingSnapshot tracking;
     qint64 presentIntervalNs = 0;
-    QElapsedTimer sincePresented;
-    QTimer presentTimer;
+    QElapsedTimer presentClock;
+    qint64 nextPresentationNs = 0; // on presentClock: when the next presentation may come
+    QTimer presentTimer;           // runs while a presentation waits for its time
 };
 
 #endif // SKYWANDTESTER_H
