@@ -25,9 +25,9 @@ void ValueLabel::setValueText(const QString& text) {
 }
 
 // What the label draws from its kept layouts: one line of plain text, without a frame, margin
-// or indent of its own, that fits. Everything else is left to QLabel.
+// or indent of its own, that fits. Everything else, an empty text too, is left to QLabel.
 bool ValueLabel::drawsItself() const {
-    if (wordWrap() || textFormat() != Qt::PlainText || frameWidth() != 0 || margin() != 0 ||
+    if (text().isEmpty() || wordWrap() || textFormat() != Qt::PlainText || frameWidth() != 0 || margin() != 0 ||
         indent() > 0 || buddy() ||
         (textInteractionFlags() & (Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard)))
         return false;
@@ -115,8 +115,6 @@ void ValueLabel::paintEvent(QPaintEvent* event) {
         QLabel::paintEvent(event);
         return;
     }
-    if (text().isEmpty())
-        return;
     const ShapedText& text = shaped();
     const QTextLine line = text.layout.lineAt(0);
     const int align = QStyle::visualAlignment(

@@ -2,6 +2,7 @@
 // texts, styles and pressed state.
 #include "buttonwidget.h"
 #include "joystickwidget.h"
+#include "valuelabel.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -74,6 +75,7 @@ private slots:
     void resizedIndicatorRedraws();
     void newPanel();
     void valueTexts();
+    void valueLabelPaintsAsALabel();
 };
 
 void TestWidgets::indicatorGeometry_data() {
@@ -171,6 +173,36 @@ void TestWidgets::valueTexts() {
     QCOMPARE(panel.findChild<QLabel*>("lbl_joyV")->text(), QStringLiteral("Y = 0.12"));
     QCOMPARE(panel.findChild<QLabel*>("lbl_joyH")->text(), QStringLiteral("X = -1.00"));
     QCOMPARE(panel.findChild<QLabel*>("lbl_btn1")->text(), QStringLiteral("2.50")); // no prefix
+}
+
+// A value label draws its text from layouts it keeps: it must paint what a plain label paints,
+// placed by any alignment, and ask for the same size. Whatever lies beneath must not show, as
+// the value label paints its own background.
+void TestWidgets::valueLabelPaintsAsALabel() {
+    const QString style = QStringLiteral("background-color: white; color: black;;");
+    const QStringList texts = {"X = 0.00", "Y = -0.53", "X = 123456.78", "X = nan", ""};
+    const QList<Qt::Alignment> alignments = {Qt::AlignLeft, Qt::AlignVCenter | Qt::AlignRight,
+                                             Qt::AlignCenter, Qt::AlignBottom | Qt::AlignHCenter};
+    for (const QString& text : texts) {
+        for (const Qt::Alignment align : alignments) {
+            QWidget parent;
+            parent.setStyleSheet(QStringLiteral("background-color: blue;"));
+            QLabel plain(text, &parent);
+            ValueLabel value(&parent);
+            value.setText(text);
+            for (QLabel* label : {&plain, static_cast<QLabel*>(&value)}) {
+                label->setStyleSheet(style);
+                label->setAlignment(align);
+                label->ensurePolished();
+            }
+            QCOMPARE(value.sizeHint(), plain.sizeHint());
+            const QSize size = plain.sizeHint() + QSize(9, 7); // room to align in
+            plain.setFixedSize(size);
+            value.setFixedSize(size);
+            QCOMPARE(value.grab().toImage().convertToFormat(QImage::Format_ARGB32),
+                     plain.grab().toImage().convertToFormat(QImage::Format_ARGB32));
+        }
+    }
 }
 
 QTEST_MAIN(TestWidgets)
