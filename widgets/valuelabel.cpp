@@ -27,13 +27,12 @@ void ValueLabel::setValueText(const QString& text) {
 // What the label draws from its kept layouts: one line of plain text, without a frame, margin
 // or indent of its own, that fits. Everything else, an empty text too, is left to QLabel.
 bool ValueLabel::drawsItself() const {
-    if (text().isEmpty() || wordWrap() || textFormat() != Qt::PlainText || frameWidth() != 0 || margin() != 0 ||
-        indent() > 0 || buddy() ||
+    if (text().isEmpty() || wordWrap() || textFormat() != Qt::PlainText || frameWidth() != 0 ||
+        margin() != 0 || indent() > 0 || buddy() ||
         (textInteractionFlags() & (Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard)))
         return false;
     for (const QChar c : text()) {
-        if (c == u'\n' || c == u'\r' || c == u'\t' || c == QChar::LineSeparator ||
-            c == QChar(0x9c))
+        if (c == u'\n' || c == u'\r' || c == u'\t' || c == QChar::LineSeparator || c == QChar(0x9c))
             return false;
     }
     return true;
@@ -51,8 +50,9 @@ const ValueLabel::ShapedText& ValueLabel::shaped() const {
     auto entry = std::make_shared<ShapedText>();
     entry->layout.setText(text);
     entry->layout.setFont(font());
+    entry->direction = text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
     QTextOption option;
-    option.setTextDirection(text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
+    option.setTextDirection(entry->direction);
     option.setAlignment(Qt::AlignLeft);
     option.setFlags(QTextOption::IncludeTrailingSpaces);
     entry->layout.setTextOption(option);
@@ -108,17 +108,15 @@ void ValueLabel::paintEvent(QPaintEvent* event) {
         option.initFrom(this);
         style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
     }
-    const QRect box = contentsRect();
-    const bool fits = drawsItself() && textSize().width() <= width() && textSize().height() <= height();
-    if (!fits) {
+    if (!drawsItself() || !rect().contains(QRect(QPoint(0, 0), textSize()))) {
         painter.end();
         QLabel::paintEvent(event);
         return;
     }
     const ShapedText& text = shaped();
     const QTextLine line = text.layout.lineAt(0);
-    const int align = QStyle::visualAlignment(
-        this->text().isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight, alignment());
+    const QRect box = contentsRect();
+    const int align = QStyle::visualAlignment(text.direction, alignment());
     qreal x = 0, y = 0;
     if (align & Qt::AlignRight)
         x = box.width() - line.horizontalAdvance();

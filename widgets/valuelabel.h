@@ -33,6 +33,7 @@ private:
         QTextLayout layout; // one line, laid out from (0, 0)
         qreal width = 0;
         qreal height = 0;
+        Qt::LayoutDirection direction = Qt::LeftToRight; // the text's own
     };
 
     bool drawsItself() const;
