@@ -1,13 +1,13 @@
 #include "forwarder.h"
 
 #include "commandline.h"
+#include "hostlookup.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
 #include <ifaddrs.h>
 #include <net/if.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -81,20 +81,16 @@ bool Forwarder::open(const std::vector<std::string>& names, std::string& error) 
             error = "--forward " + name + ": " + checkForm(name);
             return false;
         }
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        hints.ai_socktype = SOCK_DGRAM;
-        addrinfo* found = nullptr;
-        const int result = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
-        if (result != 0 || found == nullptr) {
-            error = "--forward " + name + ": cannot resolve " + host + ": " + gai_strerror(result);
+        sockaddr_in address{};
+        const std::string failure = lookUpIPv4(host, SOCK_DGRAM, false, address);
+        if (!failure.empty()) {
+            error = "--forward " + name + ": cannot resolve " + host + ": " + failure;
             return false;
         }
         Destination destination;
         destination.name = name;
-        destination.address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
+        destination.address = address.sin_addr.s_addr;
         destination.port = htons(static_cast<std::uint16_t>(CommandLine::wholeNumberOf(port)));
-        ::freeaddrinfo(found);
         // Not blocking: a destination whose link is full loses its datagram rather than hold
         // up the others and the monitor.
         destination.fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);

@@ -1,11 +1,12 @@
 #include "commandserver.h"
 
+#include "hostlookup.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <netdb.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/socket.h>
@@ -19,19 +20,12 @@ CommandServer::~CommandServer() {
 
 bool CommandServer::start(const std::string& bind_address, unsigned short port,
                           std::string& error) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_PASSIVE;
-    addrinfo* found = nullptr;
-    const int lookup = getaddrinfo(bind_address.c_str(), nullptr, &hints, &found);
-    if (lookup != 0 || found == nullptr) {
-        error = "cannot resolve command address \"" + bind_address +
-                "\": " + (lookup == EAI_SYSTEM ? std::strerror(errno) : gai_strerror(lookup));
+    sockaddr_in address{};
+    const std::string failure = lookUpIPv4(bind_address, SOCK_STREAM, true, address);
+    if (!failure.empty()) {
+        error = "cannot resolve command address \"" + bind_address + "\": " + failure;
         return false;
     }
-    sockaddr_in address = *reinterpret_cast<const sockaddr_in*>(found->ai_addr);
-    freeaddrinfo(found);
     address.sin_port = htons(port);
 
     listen_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

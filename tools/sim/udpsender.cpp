@@ -1,9 +1,10 @@
 #include "udpsender.h"
 
+#include "hostlookup.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
-#include <netdb.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -14,19 +15,12 @@ UdpSender::~UdpSender() {
 }
 
 bool UdpSender::open(const std::string& host, unsigned short port, std::string& error) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo* found = nullptr;
-    const int lookup = getaddrinfo(host.c_str(), nullptr, &hints, &found);
-    if (lookup != 0 || found == nullptr) {
-        error = "cannot resolve host \"" + host +
-                "\": " + (lookup == EAI_SYSTEM ? std::strerror(errno) : gai_strerror(lookup));
+    const std::string failure = lookUpIPv4(host, SOCK_DGRAM, false, address);
+    if (!failure.empty()) {
+        error = "cannot resolve host \"" + host + "\": " + failure;
         return false;
     }
-    address = *reinterpret_cast<const sockaddr_in*>(found->ai_addr);
     address.sin_port = htons(port);
-    freeaddrinfo(found);
 
     socket_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (socket_fd < 0) {
