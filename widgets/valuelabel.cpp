@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QPaintEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOption>
@@ -86,29 +87,98 @@ QSize ValueLabel::minimumSizeHint() const {
 // The layouts depend on the font, the style (a style sheet may set the font) and the screen's
 // resolution.
 bool ValueLabel::event(QEvent* event) {
-    if (event->type() == QEvent::ScreenChangeInternal)
+    switch (event->type()) {
+    case QEvent::ScreenChangeInternal:
         shapedTexts.clear();
+        paintedTexts.clear();
+        break;
+    case QEvent::ContentsRectChange:
+        paintedTexts.clear();
+        break;
+    default:
+        break;
+    }
     return QLabel::event(event);
 }
 
 void ValueLabel::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+    switch (event->type()) {
+    case QEvent::FontChange:
+    case QEvent::StyleChange:
         shapedTexts.clear();
+        paintedTexts.clear();
+        break;
+    case QEvent::PaletteChange:
+    case QEvent::LayoutDirectionChange:
+        paintedTexts.clear();
+        break;
+    default:
+        break;
+    }
     QLabel::changeEvent(event);
+}
+
+bool ValueLabel::Look::operator==(const Look& other) const {
+    return size == other.size && alignment == other.alignment && active == other.active &&
+           enabled == other.enabled && background == other.background &&
+           foreground == other.foreground && scale == other.scale && format == other.format;
+}
+
+QImage* ValueLabel::paintedImage(QPainter& painter, const QRect& area, QRect* pixels) {
+    QPaintDevice* device = painter.paintEngine() ? painter.paintEngine()->paintDevice() : nullptr;
+    if (!device || device->devType() != QInternal::Image)
+        return nullptr;
+    const QTransform toDevice = painter.deviceTransform();
+    if (toDevice.type() > QTransform::TxScale || toDevice.m11() != toDevice.m22())
+        return nullptr;
+    const QRectF mapped = toDevice.mapRect(QRectF(area));
+    *pixels = mapped.toRect();
+    auto* image = static_cast<QImage*>(device);
+    if (QRectF(*pixels) != mapped || !image->rect().contains(*pixels))
+        return nullptr;
+    return image;
 }
 
 // The background is what Qt would paint beneath a label that leaves it to its parents: the
 // palette's background, then the style sheet's, if any. The text goes where QLabel's
 // QPainter::drawText puts it, in the colour it uses.
+//
+// A value painted in full into an image, pixel for pixel, leaves there exactly the pixels it
+// will leave the next time, as long as the label looks the same: those pixels are kept and
+// copied back instead.
 void ValueLabel::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
+    const bool itself = drawsItself() && rect().contains(QRect(QPoint(0, 0), textSize()));
+    QRect pixels;
+    QImage* const target = itself ? paintedImage(painter, rect(), &pixels) : nullptr;
+    if (target) {
+        const Look look{size(),
+                        alignment(),
+                        isActiveWindow(),
+                        isEnabled(),
+                        backgroundRole(),
+                        foregroundRole(),
+                        painter.deviceTransform().m11(),
+                        target->format()};
+        if (!(look == paintedLook)) {
+            paintedTexts.clear();
+            paintedLook = look;
+        }
+        const auto known = paintedTexts.constFind(text());
+        if (known != paintedTexts.cend()) {
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
+            painter.drawImage(QRectF(rect()), *known);
+            return;
+        }
+    }
+
     painter.fillRect(rect(), palette().brush(backgroundRole()));
     if (testAttribute(Qt::WA_StyledBackground)) {
         QStyleOption option;
         option.initFrom(this);
         style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
     }
-    if (!drawsItself() || !rect().contains(QRect(QPoint(0, 0), textSize()))) {
+    if (!itself) {
         painter.end();
         QLabel::paintEvent(event);
         return;
@@ -128,4 +198,11 @@ void ValueLabel::paintEvent(QPaintEvent* event) {
         y = (box.height() - text.height) / 2;
     painter.setPen(QPen(palette().brush(foregroundRole()), painter.pen().widthF()));
     line.draw(&painter, QPointF(box.x() + x, box.y() + y));
+
+    // Only a paint of the whole label leaves all of its pixels.
+    if (target && (QRegion(rect()) - event->region()).isEmpty()) {
+        if (paintedTexts.size() >= maxPaintedTexts)
+            paintedTexts.clear();
+        paintedTexts.insert(this->text(), target->copy(pixels));
+    }
 }

@@ -1,11 +1,14 @@
 // A label for a value that changes with every frame, such as a joystick value. It is held at
 // exactly the size its text asks for, and keeps the laid-out text of every value it has shown,
-// so a value seen before is neither measured nor shaped again.
+// so a value seen before is neither measured nor shaped again. It also keeps the pixels each
+// value left when it was painted, and paints that value again by copying them back.
 #ifndef VALUELABEL_H
 #define VALUELABEL_H
 
 #include <QHash>
+#include <QImage>
 #include <QLabel>
+#include <QPalette>
 #include <QSize>
 #include <QString>
 #include <QTextLayout>
@@ -36,14 +39,37 @@ private:
         Qt::LayoutDirection direction = Qt::LeftToRight; // the text's own
     };
 
+    // Everything besides the text that the pixels of a painted value depend on and that no
+    // change event announces. Palette, font, style and screen changes drop the pixels.
+    struct Look {
+        QSize size;
+        Qt::Alignment alignment;
+        bool active = false;
+        bool enabled = false;
+        QPalette::ColorRole background = QPalette::NoRole;
+        QPalette::ColorRole foreground = QPalette::NoRole;
+        qreal scale = 0; // device pixels per pixel
+        QImage::Format format = QImage::Format_Invalid;
+        bool operator==(const Look& other) const;
+    };
+
     bool drawsItself() const;
     const ShapedText& shaped() const;
     QSize textSize() const;
+    // The image the painter writes to and where the label lies in it; null when the painter
+    // writes elsewhere or not pixel for pixel.
+    static QImage* paintedImage(QPainter& painter, const QRect& area, QRect* pixels);
+
 
     // Stick values have two decimals: a few hundred texts per label in the usual range. Values
     // from a faulty sender could bring any number, so the memory is bounded.
     static constexpr int maxShapedTexts = 2048;
     mutable QHash<QString, std::shared_ptr<ShapedText>> shapedTexts;
+    // The pixels of each value painted in full under `paintedLook`; at most maxPaintedTexts
+    // (a few kilobytes each).
+    static constexpr int maxPaintedTexts = 512;
+    QHash<QString, QImage> paintedTexts;
+    Look paintedLook;
 };
 
 #endif // VALUELABEL_H

@@ -4,6 +4,7 @@
 #include "joystickwidget.h"
 #include "valuelabel.h"
 
+#include <QBackingStore>
 #include <QLabel>
 #include <QPainter>
 #include <QTest>
@@ -178,30 +179,52 @@ void TestWidgets::valueTexts() {
 // A value label draws its text from layouts it keeps: it must paint what a plain label paints,
 // placed by any alignment, and ask for the same size. Whatever lies beneath must not show, as
 // the value label paints its own background.
+// A value label asks for the size a plain label does and leaves the same pixels on screen:
+// when it paints a text, when it shows a text again from the pixels it kept, and after a new
+// style has made those pixels stale.
 void TestWidgets::valueLabelPaintsAsALabel() {
-    const QString style = QStringLiteral("background-color: white; color: black;;");
     const QStringList texts = {"X = 0.00", "Y = -0.53", "X = 123456.78", "X = nan", ""};
     const QList<Qt::Alignment> alignments = {Qt::AlignLeft, Qt::AlignVCenter | Qt::AlignRight,
                                              Qt::AlignCenter, Qt::AlignBottom | Qt::AlignHCenter};
-    for (const QString& text : texts) {
-        for (const Qt::Alignment align : alignments) {
-            QWidget parent;
-            parent.setStyleSheet(QStringLiteral("background-color: blue;"));
-            QLabel plain(text, &parent);
-            ValueLabel value(&parent);
-            value.setText(text);
-            for (QLabel* label : {&plain, static_cast<QLabel*>(&value)}) {
-                label->setStyleSheet(style);
-                label->setAlignment(align);
-                label->ensurePolished();
-            }
-            QCOMPARE(value.sizeHint(), plain.sizeHint());
-            const QSize size = plain.sizeHint() + QSize(9, 7); // room to align in
-            plain.setFixedSize(size);
-            value.setFixedSize(size);
-            QCOMPARE(value.grab().toImage().convertToFormat(QImage::Format_ARGB32),
-                     plain.grab().toImage().convertToFormat(QImage::Format_ARGB32));
+    for (const Qt::Alignment align : alignments) {
+        QWidget window;
+        window.setStyleSheet(QStringLiteral("background-color: blue;"));
+        QLabel plain(&window);
+        ValueLabel value(&window);
+        for (QLabel* label : {&plain, static_cast<QLabel*>(&value)}) {
+            label->setStyleSheet(QStringLiteral("background-color: white; color: black;;"));
+            label->setAlignment(align);
+            label->setFixedSize(160, 40); // room to align in
         }
+        value.move(0, 48);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        const auto compareShown = [&](const QString& text) {
+            plain.setText(text);
+            value.setText(text);
+            plain.repaint();
+            value.repaint();
+            const auto* screen = static_cast<const QImage*>(window.backingStore()->paintDevice());
+            const auto pixels = [&](const QRect& area) {
+                const qreal ratio = screen->devicePixelRatio();
+                return screen->copy(QRectF(QPointF(area.topLeft()) * ratio,
+                                           QSizeF(area.size()) * ratio).toAlignedRect());
+            };
+            return pixels(value.geometry()) == pixels(plain.geometry());
+        };
+        for (const QString& text : texts) {
+            value.setText(text);
+            plain.setText(text);
+            QCOMPARE(value.sizeHint(), plain.sizeHint());
+        }
+        for (int pass = 0; pass < 2; ++pass) {
+            for (const QString& text : texts)
+                QVERIFY2(compareShown(text), qPrintable(text));
+        }
+        for (QLabel* label : {&plain, static_cast<QLabel*>(&value)})
+            label->setStyleSheet(QStringLiteral("background-color: yellow; color: red;"));
+        QVERIFY(compareShown(texts.first()));
     }
 }
 
