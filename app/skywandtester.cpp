@@ -192,16 +192,11 @@ void Skywandtester::setupLayOut() {
 }
 
 void Skywandtester::setStatusLine(qint64 deviceNumber) {
-    if (deviceNumber != statusLineDevice || statusLinePort != dataPort) {
-        statusLineDevice = deviceNumber;
-        statusLinePort = dataPort;
-        // The number goes into its own piece before the port text is appended, so that a "%"
-        // in a port text taken from the file cannot take the number's place.
-        statusLine = tr(" Version ") + version +
-                     tr(" - Skywand ID: S%1 - Port: ").arg(deviceNumber) +
-                     QString::fromLatin1(dataPort) + QStringLiteral(" ");
-    }
-    statusLabel->setText(statusLine);
+    // The number goes into its own piece before the port text is appended, so that a "%" in
+    // a port text taken from the file cannot take the number's place.
+    statusLabel->setText(tr(" Version ") + version +
+                         tr(" - Skywand ID: S%1 - Port: ").arg(deviceNumber) +
+                         QString::fromLatin1(dataPort) + QStringLiteral(" "));
 }
 
 void Skywandtester::reportError(const QString& text) {

@@ -68,8 +68,7 @@ private:
     void processingData(const TrackingSnapshot& frame);
     void processingDataError(const TrackingSnapshot& frame);
 
-    // The status line for the one-based device number. Its text is built again only when the
-    // device or the port has changed: it is set with every frame.
+    // The status line for the one-based device number.
     void setStatusLine(qint64 deviceNumber);
     void reportError(const QString& text);
 
@@ -82,9 +81,6 @@ private:
     Ombrix* ombrix = nullptr;               // owned
     TrackReceiver* trackReceiver = nullptr; // owned, deleted before the client
     QLabel* statusLabel = nullptr;          // owned by the status bar
-    QString statusLine;                     // for statusLineDevice and statusLinePort
-    qint64 statusLineDevice = -1;
-    QByteArray statusLinePort;
     SkywandWidget* skywandWidget = nullptr; // owned by frame_main
     QVBoxLayout* panelLayout = nullptr;     // owned by frame_main
     // Sees every frame for the device check; outlives `tracking`, which calls it.
