@@ -85,7 +85,7 @@ QSize ValueLabel::minimumSizeHint() const {
 }
 
 // The layouts depend on the font, the style (a style sheet may set the font) and the screen's
-// resolution.
+// resolution; the painted pixels also on the palette, the layout direction and the margins.
 bool ValueLabel::event(QEvent* event) {
     switch (event->type()) {
     case QEvent::ScreenChangeInternal:

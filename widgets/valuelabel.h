@@ -60,7 +60,6 @@ private:
     // writes elsewhere or not pixel for pixel.
     static QImage* paintedImage(QPainter& painter, const QRect& area, QRect* pixels);
 
-
     // Stick values have two decimals: a few hundred texts per label in the usual range. Values
     // from a faulty sender could bring any number, so the memory is bounded.
     static constexpr int maxShapedTexts = 2048;
