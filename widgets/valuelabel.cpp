@@ -119,7 +119,7 @@ void ValueLabel::changeEvent(QEvent* event) {
 }
 
 bool ValueLabel::Look::operator==(const Look& other) const {
-    return size == other.size && alignment == other.alignment && active == other.active &&
+    return alignment == other.alignment && active == other.active &&
            enabled == other.enabled && background == other.background &&
            foreground == other.foreground && scale == other.scale && format == other.format;
 }
@@ -152,8 +152,7 @@ void ValueLabel::paintEvent(QPaintEvent* event) {
     QRect pixels;
     QImage* const target = itself ? paintedImage(painter, rect(), &pixels) : nullptr;
     if (target) {
-        const Look look{size(),
-                        alignment(),
+        const Look look{alignment(),
                         isActiveWindow(),
                         isEnabled(),
                         backgroundRole(),
@@ -164,8 +163,9 @@ void ValueLabel::paintEvent(QPaintEvent* event) {
             paintedTexts.clear();
             paintedLook = look;
         }
+        // A label follows its text's size, so a text mostly comes back at the size it had.
         const auto known = paintedTexts.constFind(text());
-        if (known != paintedTexts.cend()) {
+        if (known != paintedTexts.cend() && known->size() == pixels.size()) {
             painter.setCompositionMode(QPainter::CompositionMode_Source);
             painter.drawImage(QRectF(rect()), *known);
             return;

@@ -42,7 +42,6 @@ private:
     // Everything besides the text that the pixels of a painted value depend on and that no
     // change event announces. Palette, font, style and screen changes drop the pixels.
     struct Look {
-        QSize size;
         Qt::Alignment alignment;
         bool active = false;
         bool enabled = false;
@@ -64,8 +63,8 @@ private:
     // from a faulty sender could bring any number, so the memory is bounded.
     static constexpr int maxShapedTexts = 2048;
     mutable QHash<QString, std::shared_ptr<ShapedText>> shapedTexts;
-    // The pixels of each value painted in full under `paintedLook`; at most maxPaintedTexts
-    // (a few kilobytes each).
+    // The pixels of each value painted in full under `paintedLook`, at the size the label had
+    // then; at most maxPaintedTexts (a few kilobytes each).
     static constexpr int maxPaintedTexts = 512;
     QHash<QString, QImage> paintedTexts;
     Look paintedLook;

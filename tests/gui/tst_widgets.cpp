@@ -178,7 +178,7 @@ void TestWidgets::valueTexts() {
 
 // A value label asks for the size a plain label does and leaves the same pixels on screen:
 // when it paints a text, when it shows a text again from the pixels it kept, and after a new
-// style has made those pixels stale.
+// size or style has made those pixels stale.
 void TestWidgets::valueLabelPaintsAsALabel() {
     const QStringList texts = {"X = 0.00", "Y = -0.53", "X = 123456.78", "X = nan", ""};
     const QList<Qt::Alignment> alignments = {Qt::AlignLeft, Qt::AlignVCenter | Qt::AlignRight,
@@ -200,6 +200,7 @@ void TestWidgets::valueLabelPaintsAsALabel() {
         for (QLabel* label : {&plain, static_cast<QLabel*>(&value)})
             label->setFixedSize(160, 40); // room to align in; whole pixels at scale 1.25 too
         value.move(0, 48);
+        window.resize(200, 100);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
@@ -220,6 +221,9 @@ void TestWidgets::valueLabelPaintsAsALabel() {
             for (const QString& text : texts)
                 QVERIFY2(compareShown(text), qPrintable(text));
         }
+        for (QLabel* label : {&plain, static_cast<QLabel*>(&value)})
+            label->setFixedSize(176, 40);
+        QVERIFY(compareShown(texts.first()));
         for (QLabel* label : {&plain, static_cast<QLabel*>(&value)})
             label->setStyleSheet(QStringLiteral("background-color: yellow; color: red;"));
         QVERIFY(compareShown(texts.first()));
