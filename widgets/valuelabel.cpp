@@ -124,11 +124,11 @@ bool ValueLabel::Look::operator==(const Look& other) const {
            foreground == other.foreground && scale == other.scale && format == other.format;
 }
 
-QImage* ValueLabel::paintedImage(QPainter& painter, const QRect& area, QRect* pixels) {
+QImage* ValueLabel::paintedImage(QPainter& painter, const QTransform& toDevice, const QRect& area,
+                                 QRect* pixels) {
     QPaintDevice* device = painter.paintEngine() ? painter.paintEngine()->paintDevice() : nullptr;
     if (!device || device->devType() != QInternal::Image)
         return nullptr;
-    const QTransform toDevice = painter.deviceTransform();
     if (toDevice.type() > QTransform::TxScale || toDevice.m11() != toDevice.m22())
         return nullptr;
     const QRectF mapped = toDevice.mapRect(QRectF(area));
@@ -150,14 +150,15 @@ void ValueLabel::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const bool itself = drawsItself() && rect().contains(QRect(QPoint(0, 0), textSize()));
     QRect pixels;
-    QImage* const target = itself ? paintedImage(painter, rect(), &pixels) : nullptr;
+    const QTransform toDevice = painter.deviceTransform();
+    QImage* const target = itself ? paintedImage(painter, toDevice, rect(), &pixels) : nullptr;
     if (target) {
         const Look look{alignment(),
                         isActiveWindow(),
                         isEnabled(),
                         backgroundRole(),
                         foregroundRole(),
-                        painter.deviceTransform().m11(),
+                        toDevice.m11(),
                         target->format()};
         if (!(look == paintedLook)) {
             paintedTexts.clear();

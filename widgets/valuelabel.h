@@ -12,6 +12,7 @@
 #include <QSize>
 #include <QString>
 #include <QTextLayout>
+#include <QTransform>
 
 #include <memory>
 
@@ -57,7 +58,8 @@ private:
     QSize textSize() const;
     // The image the painter writes to and where the label lies in it; null when the painter
     // writes elsewhere or not pixel for pixel.
-    static QImage* paintedImage(QPainter& painter, const QRect& area, QRect* pixels);
+    static QImage* paintedImage(QPainter& painter, const QTransform& toDevice, const QRect& area,
+                                QRect* pixels);
 
     // Stick values have two decimals: a few hundred texts per label in the usual range. Values
     // from a faulty sender could bring any number, so the memory is bounded.
