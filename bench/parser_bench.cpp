@@ -13,6 +13,11 @@
 //   receive/<size>  the real path: a datagram sent on loopback and receive()
 //
 // Counters: bytes (frame length), numbers (numbers in the frame), allocs_per_frame.
+//
+// Built twice: parser_bench with the client linked statically, parser_bench_shared with
+// receive() through libombrix.so.1 and the parser as compiled into it; bench/client-library
+// compares the two. "--print-frame typical" prints that sample frame, for the same comparison
+// from Python.
 #include "allocationcounter.h"
 #include "sampleframes.h"
 
@@ -24,6 +29,7 @@
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -208,6 +214,13 @@ public:
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--print-frame") {
+        for (FrameSize size : {FrameSize::single_skywand, FrameSize::typical, FrameSize::largest}) {
+            if (std::string(frame_size_name(size)) == argv[2])
+                std::fwrite(frame_of(size).text().data(), 1, frame_of(size).text().size(), stdout);
+        }
+        return 0;
+    }
     register_all();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
