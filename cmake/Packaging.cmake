@@ -120,10 +120,10 @@ endforeach()
 set(CPACK_PACKAGE_NAME skywandtester)
 set(CPACK_PACKAGE_VENDOR "Skywand tester project")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Checks a Skywand's buttons and joystick over Ombrix tracking")
-# Debian wants description lines of at most 80 characters.
+# Each package's description starts with its own summary line; a package-wide summary would be
+# put in front of every one. Debian wants description lines of at most 80 characters.
 set(CPACK_COMPONENT_SKYWANDTESTER_DESCRIPTION
-    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
+    "Checks a Skywand's buttons and joystick over Ombrix tracking
 The Skywand tester shows live which buttons of a Skywand, a hand-held wireless
 input device tracked by an Ombrix optical tracking controller, are pressed and
 where its joystick stands, and runs a guided check of a device with a report.
@@ -183,16 +183,11 @@ if(TARGET ombrix_python)
       "${skywand_library_depends}, ${python}, python3 (<< ${Python3_VERSION_MAJOR}.${next_minor})")
 endif()
 
-# The library's package declares its symbols, and the build of the packages stops when the
-# library no longer exports exactly those (a removed symbol breaks programs built against an
-# earlier version; an added one must be listed with the version that brought it).
+# The library's package declares its symbols (cmake/LibraryPackageControl.cmake).
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
-configure_file(${PROJECT_SOURCE_DIR}/packaging/libombrix1.symbols ${skywand_package_dir}/symbols COPYONLY)
-set(CPACK_DEBIAN_LIBRARY_PACKAGE_CONTROL_EXTRA ${skywand_package_dir}/symbols)
-set(CPACK_DEBIAN_LIBRARY_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-find_program(DPKG_GENSYMBOLS_EXECUTABLE dpkg-gensymbols)
+find_program(DPKG_GENSYMBOLS_EXECUTABLE dpkg-gensymbols REQUIRED)
 set(CPACK_SKYWAND_GENSYMBOLS ${DPKG_GENSYMBOLS_EXECUTABLE})
 set(CPACK_SKYWAND_SYMBOLS ${PROJECT_SOURCE_DIR}/packaging/libombrix1.symbols)
-set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/CheckSymbols.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/LibraryPackageControl.cmake)
 
 include(CPack)

@@ -90,7 +90,8 @@ std::set<std::string> filesUnder(const fs::path& root) {
 std::string field(const std::string& deb, const char* name) {
     ChildProcess fields(DPKG_DEB_PATH, {"-f", deb, name});
     EXPECT_EQ(fields.wait(), 0) << fields.errors();
-    return fields.output();
+    const std::string value = fields.output();
+    return value.substr(0, value.find('\n'));
 }
 
 // Four packages from one build: each with its files and dependencies, all of them lintian-clean,
