@@ -76,7 +76,8 @@ Ombrix::Ombrix(const std::string& server_host, unsigned short server_port,
 
     // A buffer must hold at least one byte of datagram and the terminator.
     if (d->data_buffer_size >= 2)
-        d->data_buffer = static_cast<char*>(std::malloc(static_cast<std::size_t>(d->data_buffer_size)));
+        d->data_buffer =
+            static_cast<char*>(std::malloc(static_cast<std::size_t>(d->data_buffer_size)));
     if (d->data_buffer == nullptr) {
         udp_exit(d->data_socket);
         d->data_socket = nullptr;
@@ -87,7 +88,8 @@ Ombrix::Ombrix(const std::string& server_host, unsigned short server_port,
     if (!server_host.empty()) {
         d->command_ip = ip_name2ip(server_host.c_str());
         d->command_port = server_port == 0 ? default_server_port : server_port;
-        if (d->command_ip == 0 || tcp_client_init(&d->command_socket, d->command_ip, d->command_port) != 0) {
+        if (d->command_ip == 0 ||
+            tcp_client_init(&d->command_socket, d->command_ip, d->command_port) != 0) {
             std::free(d->data_buffer);
             d->data_buffer = nullptr;
             udp_exit(d->data_socket);
@@ -274,7 +276,8 @@ bool Ombrix::receive() {
         length = newer;
         ++d->num_dropped;
         if (d->datagram_observer)
-            d->datagram_observer(std::string_view(d->data_buffer, static_cast<std::size_t>(length)));
+            d->datagram_observer(
+                std::string_view(d->data_buffer, static_cast<std::size_t>(length)));
     }
 
     // A datagram that filled the buffer may have been cut.
@@ -293,8 +296,8 @@ void Ombrix::set_datagram_observer(std::function<void(std::string_view)> observe
 }
 
 bool Ombrix::set_data_queue_size(int bytes) {
-    return valid() &&
-           ::setsockopt(handle_fd(d->data_socket), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) == 0;
+    return valid() && ::setsockopt(handle_fd(d->data_socket), SOL_SOCKET, SO_RCVBUF, &bytes,
+                                   sizeof bytes) == 0;
 }
 
 // One exchange: send the request with its NUL, wait for the reply, receive it
