@@ -70,14 +70,18 @@ public:
         if (!observer.is_none()) {
             call = [this, observer = std::move(observer)](std::string_view datagram) {
                 py::gil_scoped_acquire gil;
+                // Copies, since the observer may replace itself while it runs, which destroys
+                // this function and what it captured.
+                Client* const self = this;
+                const py::object callable = observer;
                 // After a first failure the rest of this receive's datagrams are not passed on;
                 // receive() raises the exception when it returns.
-                if (observer_error)
+                if (self->observer_error)
                     return;
                 try {
-                    observer(py::bytes(datagram.data(), datagram.size()));
+                    callable(py::bytes(datagram.data(), datagram.size()));
                 } catch (py::error_already_set& error) {
-                    observer_error = std::move(error);
+                    self->observer_error = std::move(error);
                 }
             };
         }

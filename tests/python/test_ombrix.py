@@ -53,6 +53,18 @@ def test_observer_exception_raised_by_receive(client):
         client.receive()
 
 
+def test_observer_removing_itself(client):
+    def once(datagram):
+        client.set_datagram_observer(None)
+        seen.append(datagram)
+    seen = []
+    client.set_datagram_observer(once)
+    for counter in (1, 2):
+        send(client.get_data_port(), f"fr {counter}\n")
+        assert client.receive()
+    assert seen == [b"fr 1\n"]
+
+
 def test_receive_lets_other_threads_run(client):
     counted = [0]
     stop = threading.Event()
