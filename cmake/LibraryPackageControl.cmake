@@ -4,6 +4,9 @@
 #              the packaged library. It stops the package build when the library no longer
 #              exports exactly the listed symbols: a removed one breaks programs built against
 #              an earlier version, an added one must be listed with the version that brought it.
+#              The check runs as for a later version ("+1"): dpkg-gensymbols forgives the loss
+#              of a symbol that the version being built brought, and every listed symbol
+#              counts as released.
 #   triggers   "activate-noawait ldconfig", in place of the postinst and postrm scripts that
 #              call ldconfig, which CPack writes and Debian no longer wants.
 foreach(deb IN LISTS CPACK_PACKAGE_FILES)
@@ -16,7 +19,7 @@ foreach(deb IN LISTS CPACK_PACKAGE_FILES)
   execute_process(COMMAND dpkg-deb -R ${deb} ${tree} COMMAND_ERROR_IS_FATAL ANY)
   file(GLOB_RECURSE library ${tree}/usr/*/libombrix.so.1.*)
   execute_process(
-    COMMAND ${CPACK_SKYWAND_GENSYMBOLS} -plibombrix1 -v${CPACK_PACKAGE_VERSION} -e${library}
+    COMMAND ${CPACK_SKYWAND_GENSYMBOLS} -plibombrix1 -v${CPACK_PACKAGE_VERSION}+1 -e${library}
             -I${CPACK_SKYWAND_SYMBOLS} -O${tree}/DEBIAN/symbols -c4
     WORKING_DIRECTORY ${tree} RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
   if(NOT result EQUAL 0)
