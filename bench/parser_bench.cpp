@@ -11,8 +11,15 @@
 //                   beforehand; counters parse_ns, floor_ns and ratio are
 //                   medians over iterations
 //   receive/<size>  the real path: a datagram sent on loopback and receive()
+//   receive-1khz/typical  the same with one frame a millisecond, timed as the thread's CPU
+//                   time of send and receive (only with --paced-receive)
 //
 // Counters: bytes (frame length), numbers (numbers in the frame), allocs_per_frame.
+//
+// Built twice: parser_bench with the client linked statically, parser_bench_shared with
+// receive() through libombrix.so.1 and the parser as compiled into it; bench/client-library
+// compares the two. "--print-frame typical" prints that sample frame, and "--paced-receive"
+// adds receive-1khz/typical, for the comparison with the Python module.
 #include "allocationcounter.h"
 #include "sampleframes.h"
 
@@ -24,11 +31,14 @@
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <thread>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -157,7 +167,16 @@ void paired(benchmark::State& state, FrameSize size) {
     state.counters["ratio"] = floor_median > 0.0 ? parse_median / floor_median : 0.0;
 }
 
-void receive(benchmark::State& state, FrameSize size) {
+// CPU time of the calling thread, in seconds.
+double thread_cpu_seconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// paced: one frame every millisecond, as a lab program at 1 kHz meets them (caches cool down
+// in between), each iteration timed as the thread's CPU time of its send and receive.
+void receive(benchmark::State& state, FrameSize size, bool paced) {
     const FrameBuilder& frame = frame_of(size);
     auto client = std::make_unique<Ombrix>("", 0, 0, buffer_size, 1000000, 1000000);
     const int sender = ::socket(AF_INET, SOCK_DGRAM, 0);
@@ -173,23 +192,37 @@ void receive(benchmark::State& state, FrameSize size) {
     // The first frame sizes the record arrays; steady state begins after it.
     const bool ok = sender >= 0 && send_frame() && client->receive();
     const unsigned long long before = allocation_counter::allocations();
+    auto next_frame = std::chrono::steady_clock::now();
     for (auto _ : state) {
+        double start = 0.0;
+        if (paced) {
+            next_frame += std::chrono::milliseconds(1);
+            std::this_thread::sleep_until(next_frame);
+            start = thread_cpu_seconds();
+        }
         if (!ok || !send_frame() || !client->receive()) {
             state.SkipWithError("a frame did not arrive on loopback or did not parse");
             break;
         }
+        if (paced)
+            state.SetIterationTime(thread_cpu_seconds() - start);
     }
     report(state, frame, allocation_counter::allocations() - before);
     ::close(sender);
 }
 
-void register_all() {
+void register_all(bool paced_receive) {
+    if (paced_receive) {
+        benchmark::RegisterBenchmark("receive-1khz/typical", receive, FrameSize::typical, true)
+            ->UseManualTime()
+            ->Iterations(3000);
+    }
     const FrameSize sizes[] = {FrameSize::single_skywand, FrameSize::typical, FrameSize::largest};
     for (FrameSize size : sizes) {
         const std::string name = frame_size_name(size);
         benchmark::RegisterBenchmark(("parse/" + name).c_str(), parse, size);
         benchmark::RegisterBenchmark(("paired/" + name).c_str(), paired, size);
-        benchmark::RegisterBenchmark(("receive/" + name).c_str(), receive, size);
+        benchmark::RegisterBenchmark(("receive/" + name).c_str(), receive, size, false);
     }
 }
 
@@ -208,7 +241,21 @@ public:
 } // namespace
 
 int main(int argc, char** argv) {
-    register_all();
+    if (argc == 3 && std::string(argv[1]) == "--print-frame") {
+        for (FrameSize size : {FrameSize::single_skywand, FrameSize::typical, FrameSize::largest}) {
+            if (std::string(frame_size_name(size)) == argv[2])
+                std::fwrite(frame_of(size).text().data(), 1, frame_of(size).text().size(), stdout);
+        }
+        return 0;
+    }
+    // --paced-receive adds receive-1khz/typical (3 s), which bench/client-library runs.
+    const bool paced_receive = argc > 1 && std::string(argv[1]) == "--paced-receive";
+    if (paced_receive) {
+        argv[1] = argv[0];
+        --argc;
+        ++argv;
+    }
+    register_all(paced_receive);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 2;

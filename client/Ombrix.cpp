@@ -26,248 +26,285 @@ Record record_or_untracked(const std::vector<Record>& records, int num, int inde
     return records[static_cast<std::size_t>(index)];
 }
 
+enum error_state { noerror = 0, timeout = 1, neterror = 2, parseerror = 3 };
+
 } // namespace
+
+// Everything the client keeps. It lives here rather than in the header so that members can
+// be added or changed without changing what programs built against the library see. A new
+// query is a declaration in Ombrix.h, a member here and a one-line accessor below. Hidden,
+// unlike the class it belongs to: the library does not export it.
+struct __attribute__((visibility("hidden"))) Ombrix::Private {
+    int cmd_sendreceive(const char* request, char* reply);
+    bool command_outcome(ReplyOutcome outcome);
+
+    void* command_socket = nullptr;
+    int command_timeout_us = 0;
+    unsigned int command_ip = 0; // host byte order
+    unsigned short command_port = 0;
+    bool reconnect = false;        // connect anew before the next request
+    bool reconnect_failed = false; // the last try to connect anew failed
+    void* data_socket = nullptr;
+    unsigned short data_port = 0;
+    int data_timeout_us = 0;
+    int data_buffer_size = 0;
+    char* data_buffer = nullptr;
+
+    std::function<void(std::string_view)> datagram_observer;
+    unsigned int num_dropped = 0;
+    int datagram_length = 0;
+    FrameRecords records;
+    CommandMessage message;
+    CommandError last_error;
+
+    error_state data_error = noerror;
+    error_state server_error = noerror;
+};
 
 Ombrix::Ombrix(const std::string& server_host, unsigned short server_port,
                unsigned short data_port_wanted, int data_bufsize, int data_timeout,
                int server_timeout)
-    : command_timeout_us(server_timeout), data_port(data_port_wanted),
-      data_timeout_us(data_timeout), data_buffer_size(data_bufsize),
-      records(std::make_unique<FrameRecords>()), message(std::make_unique<CommandMessage>()),
-      last_error(std::make_unique<CommandError>()) {
-    if (udp_init(&data_socket, &data_port) != 0) {
-        data_port = 0;
+    : d(std::make_unique<Private>()) {
+    d->command_timeout_us = server_timeout;
+    d->data_port = data_port_wanted;
+    d->data_timeout_us = data_timeout;
+    d->data_buffer_size = data_bufsize;
+    if (udp_init(&d->data_socket, &d->data_port) != 0) {
+        d->data_port = 0;
         return;
     }
 
     // A buffer must hold at least one byte of datagram and the terminator.
-    if (data_buffer_size >= 2)
-        data_buffer = static_cast<char*>(std::malloc(static_cast<std::size_t>(data_buffer_size)));
-    if (data_buffer == nullptr) {
-        udp_exit(data_socket);
-        data_socket = nullptr;
-        data_port = 0;
+    if (d->data_buffer_size >= 2)
+        d->data_buffer =
+            static_cast<char*>(std::malloc(static_cast<std::size_t>(d->data_buffer_size)));
+    if (d->data_buffer == nullptr) {
+        udp_exit(d->data_socket);
+        d->data_socket = nullptr;
+        d->data_port = 0;
         return;
     }
 
     if (!server_host.empty()) {
-        command_ip = ip_name2ip(server_host.c_str());
-        command_port = server_port == 0 ? default_server_port : server_port;
-        if (command_ip == 0 || tcp_client_init(&command_socket, command_ip, command_port) != 0) {
-            std::free(data_buffer);
-            data_buffer = nullptr;
-            udp_exit(data_socket);
-            data_socket = nullptr;
-            data_port = 0;
+        d->command_ip = ip_name2ip(server_host.c_str());
+        d->command_port = server_port == 0 ? default_server_port : server_port;
+        if (d->command_ip == 0 ||
+            tcp_client_init(&d->command_socket, d->command_ip, d->command_port) != 0) {
+            std::free(d->data_buffer);
+            d->data_buffer = nullptr;
+            udp_exit(d->data_socket);
+            d->data_socket = nullptr;
+            d->data_port = 0;
         }
     }
 }
 
 Ombrix::~Ombrix() {
-    std::free(data_buffer);
-    udp_exit(data_socket);
-    tcp_exit(command_socket);
+    std::free(d->data_buffer);
+    udp_exit(d->data_socket);
+    tcp_exit(d->command_socket);
 }
 
 bool Ombrix::valid() const {
-    return data_socket != nullptr;
+    return d->data_socket != nullptr;
 }
 unsigned short Ombrix::get_data_port() const {
-    return data_port;
+    return d->data_port;
 }
 
 bool Ombrix::data_timeout() const {
-    return data_error == timeout;
+    return d->data_error == timeout;
 }
 bool Ombrix::data_neterror() const {
-    return data_error == neterror;
+    return d->data_error == neterror;
 }
 bool Ombrix::data_parseerror() const {
-    return data_error == parseerror;
+    return d->data_error == parseerror;
 }
 void Ombrix::set_data_noerror() {
-    data_error = noerror;
+    d->data_error = noerror;
 }
 void Ombrix::set_data_timeout() {
-    data_error = timeout;
+    d->data_error = timeout;
 }
 void Ombrix::set_data_neterror() {
-    data_error = neterror;
+    d->data_error = neterror;
 }
 void Ombrix::set_data_parseerror() {
-    data_error = parseerror;
+    d->data_error = parseerror;
 }
 
 bool Ombrix::server_noconnection() const {
-    return command_socket == nullptr && (!reconnect || reconnect_failed);
+    return d->command_socket == nullptr && (!d->reconnect || d->reconnect_failed);
 }
 bool Ombrix::server_timeout() const {
-    return server_error == timeout;
+    return d->server_error == timeout;
 }
 bool Ombrix::server_neterror() const {
-    return server_error == neterror;
+    return d->server_error == neterror;
 }
 bool Ombrix::server_parseerror() const {
-    return server_error == parseerror;
+    return d->server_error == parseerror;
 }
 void Ombrix::set_server_noerror() {
-    server_error = noerror;
+    d->server_error = noerror;
 }
 void Ombrix::set_server_timeout() {
-    server_error = timeout;
+    d->server_error = timeout;
 }
 void Ombrix::set_server_neterror() {
-    server_error = neterror;
+    d->server_error = neterror;
 }
 void Ombrix::set_server_parseerror() {
-    server_error = parseerror;
+    d->server_error = parseerror;
 }
 
 unsigned int Ombrix::get_framecounter() const {
-    return records->frame_counter;
+    return d->records.frame_counter;
 }
 double Ombrix::get_timestamp() const {
-    return records->timestamp;
+    return d->records.timestamp;
 }
 unsigned int Ombrix::get_num_dropped() const {
-    return num_dropped;
+    return d->num_dropped;
 }
 
 std::string_view Ombrix::get_datagram() const {
-    return std::string_view(data_buffer, static_cast<std::size_t>(datagram_length));
+    return std::string_view(d->data_buffer, static_cast<std::size_t>(d->datagram_length));
 }
 
 int Ombrix::get_num_body() const {
-    return records->num_body;
+    return d->records.num_body;
 }
 int Ombrix::get_num_skywand() const {
-    return records->num_skywand;
+    return d->records.num_skywand;
 }
 int Ombrix::get_num_meatool() const {
-    return records->num_meatool;
+    return d->records.num_meatool;
 }
 int Ombrix::get_num_hand() const {
-    return records->num_hand;
+    return d->records.num_hand;
 }
 int Ombrix::get_num_marker() const {
-    return records->num_marker;
+    return d->records.num_marker;
 }
 
 ombrix_body_type Ombrix::get_body(int id) const {
-    return record_or_untracked(records->bodies, records->num_body, id, id);
+    return record_or_untracked(d->records.bodies, d->records.num_body, id, id);
 }
 ombrix_skywand_type Ombrix::get_skywand(int id) const {
-    return record_or_untracked(records->skywands, records->num_skywand, id, id);
+    return record_or_untracked(d->records.skywands, d->records.num_skywand, id, id);
 }
 ombrix_meatool_type Ombrix::get_meatool(int id) const {
-    return record_or_untracked(records->meatools, records->num_meatool, id, id);
+    return record_or_untracked(d->records.meatools, d->records.num_meatool, id, id);
 }
 ombrix_hand_type Ombrix::get_hand(int id) const {
-    return record_or_untracked(records->hands, records->num_hand, id, id);
+    return record_or_untracked(d->records.hands, d->records.num_hand, id, id);
 }
 ombrix_marker_type Ombrix::get_marker(int id) const {
-    return record_or_untracked(records->markers, records->num_marker, id, 0);
+    return record_or_untracked(d->records.markers, d->records.num_marker, id, 0);
 }
 
 bool Ombrix::get_lasterror(int& code) const {
-    if (last_error->code == 0)
+    if (d->last_error.code == 0)
         return false;
-    code = last_error->code;
+    code = d->last_error.code;
     return true;
 }
 
 bool Ombrix::get_lasterror(std::string& text) const {
-    if (last_error->code == 0)
+    if (d->last_error.code == 0)
         return false;
-    text = last_error->text;
+    text = d->last_error.text;
     return true;
 }
 
 std::string Ombrix::get_message_origin() const {
-    return message->origin;
+    return d->message.origin;
 }
 std::string Ombrix::get_message_status() const {
-    return message->status;
+    return d->message.status;
 }
 unsigned int Ombrix::get_message_framenr() const {
-    return message->framenr;
+    return d->message.framenr;
 }
 unsigned int Ombrix::get_message_errorid() const {
-    return message->errorid;
+    return d->message.errorid;
 }
 std::string Ombrix::get_message_msg() const {
-    return message->msg;
+    return d->message.msg;
 }
 
 bool Ombrix::receive() {
     if (!valid()) {
-        data_error = neterror;
+        d->data_error = neterror;
         return false;
     }
-    records->frame_counter = 0;
-    records->timestamp = -1.0;
-    num_dropped = 0;
-    datagram_length = 0;
+    d->records.frame_counter = 0;
+    d->records.timestamp = -1.0;
+    d->num_dropped = 0;
+    d->datagram_length = 0;
 
-    const int fd = handle_fd(data_socket);
-    const int ready = wait_ready(fd, POLLIN, data_timeout_us);
+    const int fd = handle_fd(d->data_socket);
+    const int ready = wait_ready(fd, POLLIN, d->data_timeout_us);
     if (ready == 0) {
-        data_error = timeout;
+        d->data_error = timeout;
         return false;
     }
     if (ready < 0) {
-        data_error = neterror;
+        d->data_error = neterror;
         return false;
     }
 
-    const std::size_t capacity = static_cast<std::size_t>(data_buffer_size - 1);
-    ssize_t length = ::recv(fd, data_buffer, capacity, 0);
+    const std::size_t capacity = static_cast<std::size_t>(d->data_buffer_size - 1);
+    ssize_t length = ::recv(fd, d->data_buffer, capacity, 0);
     if (length < 0) {
-        data_error = neterror;
+        d->data_error = neterror;
         return false;
     }
-    if (datagram_observer)
-        datagram_observer(std::string_view(data_buffer, static_cast<std::size_t>(length)));
+    if (d->datagram_observer)
+        d->datagram_observer(std::string_view(d->data_buffer, static_cast<std::size_t>(length)));
     // Only the newest datagram counts: drain whatever else is already waiting.
     for (;;) {
-        const ssize_t newer = ::recv(fd, data_buffer, capacity, MSG_DONTWAIT);
+        const ssize_t newer = ::recv(fd, d->data_buffer, capacity, MSG_DONTWAIT);
         if (newer < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK)
                 break;
-            data_error = neterror;
+            d->data_error = neterror;
             return false;
         }
         length = newer;
-        ++num_dropped;
-        if (datagram_observer)
-            datagram_observer(std::string_view(data_buffer, static_cast<std::size_t>(length)));
+        ++d->num_dropped;
+        if (d->datagram_observer)
+            d->datagram_observer(
+                std::string_view(d->data_buffer, static_cast<std::size_t>(length)));
     }
 
     // A datagram that filled the buffer may have been cut.
-    if (length <= 0 || length >= data_buffer_size - 1) {
-        data_error = neterror;
+    if (length <= 0 || length >= d->data_buffer_size - 1) {
+        d->data_error = neterror;
         return false;
     }
-    data_buffer[length] = '\0';
-    datagram_length = static_cast<int>(length);
-    data_error = parse_frame(data_buffer, *records) ? noerror : parseerror;
-    return data_error == noerror;
+    d->data_buffer[length] = '\0';
+    d->datagram_length = static_cast<int>(length);
+    d->data_error = parse_frame(d->data_buffer, d->records) ? noerror : parseerror;
+    return d->data_error == noerror;
 }
 
 void Ombrix::set_datagram_observer(std::function<void(std::string_view)> observer) {
-    datagram_observer = std::move(observer);
+    d->datagram_observer = std::move(observer);
 }
 
 bool Ombrix::set_data_queue_size(int bytes) {
-    return valid() &&
-           ::setsockopt(handle_fd(data_socket), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) == 0;
+    return valid() && ::setsockopt(handle_fd(d->data_socket), SOL_SOCKET, SO_RCVBUF, &bytes,
+                                   sizeof bytes) == 0;
 }
 
 // One exchange: send the request with its NUL, wait for the reply, receive it
 // once into reply (reply_size bytes). Returns 0 or a negative code for the
 // step that failed; server_error tells the rest.
-int Ombrix::cmd_sendreceive(const char* request, char* reply) {
-    *last_error = CommandError{};
+int Ombrix::Private::cmd_sendreceive(const char* request, char* reply) {
+    last_error = CommandError{};
     reply[0] = '\0';
     const std::size_t length = std::strlen(request);
     if (length > max_request_length) {
@@ -338,7 +375,7 @@ int Ombrix::cmd_sendreceive(const char* request, char* reply) {
 }
 
 // A malformed reply is a parse error of the channel; other outcomes leave its state.
-bool Ombrix::command_outcome(ReplyOutcome result) {
+bool Ombrix::Private::command_outcome(ReplyOutcome result) {
     if (result == ReplyOutcome::malformed)
         server_error = parseerror;
     return result == ReplyOutcome::success;
@@ -347,9 +384,9 @@ bool Ombrix::command_outcome(ReplyOutcome result) {
 bool Ombrix::send_command(const std::string& command) {
     const std::string request = "ombrix " + command;
     char reply[reply_size];
-    if (cmd_sendreceive(request.c_str(), reply) != 0)
+    if (d->cmd_sendreceive(request.c_str(), reply) != 0)
         return false;
-    return command_outcome(classify_reply(reply, *last_error));
+    return d->command_outcome(classify_reply(reply, d->last_error));
 }
 
 bool Ombrix::set_parameter(const std::string& parameter) {
@@ -370,14 +407,14 @@ bool Ombrix::get_parameter(const std::string& parameter, std::string& value) {
     const std::string request = "ombrix get " + parameter;
     value.clear();
     char reply[reply_size];
-    if (cmd_sendreceive(request.c_str(), reply) != 0)
+    if (d->cmd_sendreceive(request.c_str(), reply) != 0)
         return false;
-    return command_outcome(parameter_reply(parameter, reply, value, *last_error));
+    return d->command_outcome(parameter_reply(parameter, reply, value, d->last_error));
 }
 
 bool Ombrix::get_message() {
     char reply[reply_size];
-    if (cmd_sendreceive("ombrix getmsg", reply) != 0)
+    if (d->cmd_sendreceive("ombrix getmsg", reply) != 0)
         return false;
-    return command_outcome(message_reply(reply, *message, *last_error));
+    return d->command_outcome(message_reply(reply, d->message, d->last_error));
 }

@@ -8,6 +8,11 @@
 //
 // An object is meant for one thread at a time; an owner that receives in one
 // thread and reads records in another must serialise the calls itself.
+//
+// This header is the whole interface of the shared library libombrix.so.1. The object
+// holds its state behind one pointer, so that the library can change what it keeps
+// without changing the size or layout of anything a program compiled against it sees.
+// Install as <ombrix/Ombrix.h>.
 
 #ifndef OMBRIX_H
 #define OMBRIX_H
@@ -17,8 +22,11 @@
 #include <string>
 #include <string_view>
 
+// Marks what the shared library exports; everything else in it is hidden.
+#define OMBRIX_EXPORT __attribute__((visibility("default")))
+
 // One 6DOF body ("6d " line).
-struct ombrix_body_type {
+struct OMBRIX_EXPORT ombrix_body_type {
     int id;        // body id, equal to the record's index
     float quality; // -1.0 = not tracked
     float position[3];
@@ -26,7 +34,7 @@ struct ombrix_body_type {
 };
 
 // One Skywand, a hand-held device with buttons and a joystick ("6df " and "6df2 " lines).
-struct ombrix_skywand_type {
+struct OMBRIX_EXPORT ombrix_skywand_type {
     int id;            // device id, equal to the record's index
     float quality;     // -1.0 = not tracked
     int num_button;    // valid entries of button (8 from the older line, up to 16 from the newer)
@@ -38,7 +46,7 @@ struct ombrix_skywand_type {
 };
 
 // One measurement tool ("6dmt " line).
-struct ombrix_meatool_type {
+struct OMBRIX_EXPORT ombrix_meatool_type {
     int id;
     float quality;
     int num_button; // 1 once parsed, 0 in the untracked record
@@ -48,7 +56,7 @@ struct ombrix_meatool_type {
 };
 
 // One finger of a tracked hand.
-struct ombrix_finger_type {
+struct OMBRIX_EXPORT ombrix_finger_type {
     float position[3];
     float rotation[9];
     float tip_radius;
@@ -57,7 +65,7 @@ struct ombrix_finger_type {
 };
 
 // One tracked hand ("gl " line).
-struct ombrix_hand_type {
+struct OMBRIX_EXPORT ombrix_hand_type {
     int id;
     float quality;
     int handedness; // side value as transmitted
@@ -68,18 +76,13 @@ struct ombrix_hand_type {
 };
 
 // One single marker ("3d " line); markers are kept in frame order, not by id.
-struct ombrix_marker_type {
+struct OMBRIX_EXPORT ombrix_marker_type {
     int id;
     float quality;
     float position[3];
 };
 
-struct FrameRecords;
-struct CommandError;
-struct CommandMessage;
-enum class ReplyOutcome;
-
-class Ombrix {
+class OMBRIX_EXPORT Ombrix {
 public:
     // Port of the controller's command channel used when 0 is given.
     static constexpr unsigned short default_server_port = 50105;
@@ -186,32 +189,9 @@ public:
     std::string get_message_msg() const;
 
 private:
-    enum error_state { noerror = 0, timeout = 1, neterror = 2, parseerror = 3 };
-
-    int cmd_sendreceive(const char* request, char* reply);
-    bool command_outcome(ReplyOutcome outcome);
-
-    void* command_socket = nullptr;
-    int command_timeout_us = 0;
-    unsigned int command_ip = 0; // host byte order
-    unsigned short command_port = 0;
-    bool reconnect = false;        // connect anew before the next request
-    bool reconnect_failed = false; // the last try to connect anew failed
-    void* data_socket = nullptr;
-    unsigned short data_port = 0;
-    int data_timeout_us = 0;
-    int data_buffer_size = 0;
-    char* data_buffer = nullptr;
-
-    std::function<void(std::string_view)> datagram_observer;
-    unsigned int num_dropped = 0;
-    int datagram_length = 0;
-    const std::unique_ptr<FrameRecords> records;
-    const std::unique_ptr<CommandMessage> message;
-    const std::unique_ptr<CommandError> last_error;
-
-    error_state data_error = noerror;
-    error_state server_error = noerror;
+    // Every member lives in Private (Ombrix.cpp); a new one goes there, never here.
+    struct Private;
+    const std::unique_ptr<Private> d;
 };
 
 #endif // OMBRIX_H
