@@ -36,6 +36,7 @@ Ombrix::Ombrix(const std::string& server_host, unsigned short server_port,
       records(std::make_unique<FrameRecords>()), message(std::make_unique<CommandMessage>()),
       last_error(std::make_unique<CommandError>()) {
     if (udp_init(&data_socket, &data_port) != 0) {
+        data_bind_errno = errno;
         data_port = 0;
         return;
     }
@@ -74,6 +75,9 @@ bool Ombrix::valid() const {
 }
 unsigned short Ombrix::get_data_port() const {
     return data_port;
+}
+int Ombrix::get_data_bind_errno() const {
+    return data_bind_errno;
 }
 
 bool Ombrix::data_timeout() const {
