@@ -4,6 +4,7 @@
 #include "checkfeed.h"
 
 #include "checkmarkstyle.h"
+#include "wrappingdelegate.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -116,6 +117,7 @@ CheckWindow::CheckWindow(CheckFeed& feed, QWidget* parent)
     ui.tree_items->setStyle(checkMarks);
     // Long results wrap in their cell rather than being cut short.
     ui.tree_items->setWordWrap(true);
+    ui.tree_items->setItemDelegate(new WrappingDelegate(ui.tree_items));
     ui.tree_items->setTextElideMode(Qt::ElideNone);
     ui.tree_items->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     // The view measures its rows once; a result column of another width wraps differently.

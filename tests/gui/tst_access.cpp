@@ -205,6 +205,8 @@ void TestAccess::defaultSizeShowsEveryResult() {
     QCOMPARE(tree->topLevelItemCount(), 8); // six buttons, the joystick, tracking
     QVERIFY(tree->topLevelItem(0)->text(1).contains(QLatin1String("bounced")));
     QVERIFY(tree->topLevelItem(6)->text(1).contains(QLatin1String("rests at")));
+    // The text's margins in its cell, as item views take them from the style.
+    const int margins = 2 * (tree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
     // At the default width, and narrower, where long results wrap.
     for (const int width : {check->width(), check->width() * 7 / 10}) {
         check->resize(width, check->height());
@@ -212,7 +214,7 @@ void TestAccess::defaultSizeShowsEveryResult() {
         for (int i = 0; i < tree->topLevelItemCount(); ++i) {
             const QModelIndex index = tree->model()->index(i, 1);
             const QRect cell = tree->visualRect(index);
-            const QRect needed = metrics.boundingRect(QRect(0, 0, cell.width() - 8, 1000),
+            const QRect needed = metrics.boundingRect(QRect(0, 0, cell.width() - margins, 1000),
                                                       Qt::TextWordWrap, index.data().toString());
             QVERIFY2(needed.height() <= cell.height() && tree->viewport()->rect().contains(cell),
                      qPrintable(QStringLiteral("%1 at width %2").arg(index.data().toString()).arg(width)));
