@@ -117,7 +117,8 @@ CheckWindow::CheckWindow(CheckFeed& feed, QWidget* parent)
     ui.tree_items->setStyle(checkMarks);
     // Long results wrap in their cell rather than being cut short.
     ui.tree_items->setWordWrap(true);
-    ui.tree_items->setItemDelegate(new WrappingDelegate(ui.tree_items));
+    // Only the results: the item names keep the width they need.
+    ui.tree_items->setItemDelegateForColumn(1, new WrappingDelegate(ui.tree_items));
     ui.tree_items->setTextElideMode(Qt::ElideNone);
     ui.tree_items->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     // The view measures its rows once; a result column of another width wraps differently.
