@@ -117,15 +117,13 @@ void TestDialogs::pagesReadOnADarkDesktop() {
     for (const QString& page : QDir(pages).entryList({QStringLiteral("*.html")}, QDir::Files)) {
         HelpBrowser window(pages, page);
         const QTextDocument& document = *window.findChild<QTextBrowser*>()->document();
-        const QColor background =
-            document.rootFrame()->frameFormat().background().color();
+        const QColor background = document.rootFrame()->frameFormat().background().color();
         QCOMPARE(background, QColor(Qt::white));
         const auto check = [&](const QTextCharFormat& format, const QString& what) {
             const QColor ink = format.foreground().style() == Qt::NoBrush
                                    ? dark.color(QPalette::Text)
                                    : format.foreground().color();
-            QVERIFY2(CheckWindow::contrast(ink, background) >= 4.5,
-                     qPrintable(page + ": " + what));
+            QVERIFY2(CheckWindow::contrast(ink, background) >= 4.5, qPrintable(page + ": " + what));
         };
         for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
             // Cells with a background of their own show the panel's specified button colours.

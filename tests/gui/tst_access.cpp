@@ -9,9 +9,9 @@
 #include "windowfixture.h"
 
 #include <QAccessible>
-#include <QElapsedTimer>
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QPainter>
 #include <QPointer>
 #include <QStyleFactory>
@@ -217,7 +217,8 @@ void TestAccess::defaultSizeShowsEveryResult() {
             const QRect needed = metrics.boundingRect(QRect(0, 0, cell.width() - margins, 1000),
                                                       Qt::TextWordWrap, index.data().toString());
             QVERIFY2(needed.height() <= cell.height() && tree->viewport()->rect().contains(cell),
-                     qPrintable(QStringLiteral("%1 at width %2").arg(index.data().toString()).arg(width)));
+                     qPrintable(
+                         QStringLiteral("%1 at width %2").arg(index.data().toString()).arg(width)));
         }
     }
     auto* figures = check->findChild<QLabel*>(QStringLiteral("lbl_figures"));
