@@ -211,6 +211,7 @@ void Skywandtester::reportError(const QString& text) {
 }
 
 void Skywandtester::initDataReceiver() {
+    statusLabel->setToolTip(portFileNotice(config)); // no reason from an earlier port
     const std::optional<int> port = portNumberFromText(dataPort);
     if (!port) {
         QMessageBox::warning(this, tr("Skywand tester"), tr("Wrong data port"), QMessageBox::Ok,
@@ -234,7 +235,6 @@ void Skywandtester::initDataReceiver() {
         statusBar()->showMessage(reason, 10000);
         return;
     }
-    statusLabel->setToolTip(portFileNotice(config));
     // A first frame, received while the thread is stopped, lists the devices for the selector
     // (or times out after one second when nothing is sent).
     const bool received = ombrix->receive();
