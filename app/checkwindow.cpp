@@ -1,13 +1,24 @@
 #include "checkwindow.h"
 
+#include "appaccessibility.h"
 #include "checkfeed.h"
+
+#include "checkmarkstyle.h"
+#include "wrappingdelegate.h"
 
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QLocale>
 #include <QMessageBox>
 #include <QSaveFile>
+#include <QShortcut>
 #include <QTreeWidgetItem>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -38,18 +49,82 @@ QString joystickText(const JoystickResult& j) {
 }
 
 QString trackingText(const TrackingResult& t) {
-    return QObject::tr("tracked in %1 % of %2 frames, %3 lost")
+    // No-break spaces keep each number with its unit when the text wraps.
+    return QObject::tr("tracked in %1\u00a0% of %2\u00a0frames, %3\u00a0lost")
         .arg(100.0 * t.trackedShare, 0, 'f', 1)
         .arg(t.frames)
         .arg(t.lostFrames);
 }
 
+// The start as the user's clock and locale show it; the report keeps ISO 8601.
+QString humanTime(const std::string& iso) {
+    const QDateTime when = QDateTime::fromString(QString::fromStdString(iso), Qt::ISODate);
+    if (!when.isValid())
+        return QString::fromStdString(iso);
+    return QLocale().toString(when.toLocalTime(), QLocale::ShortFormat);
+}
+
+double luminance(const QColor& colour) {
+    const auto linear = [](double c) {
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+           0.0722 * linear(colour.blueF());
+}
+
 } // namespace
+
+double CheckWindow::contrast(const QColor& a, const QColor& b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Green and red each come as a dark and a light shade, and the one that stands out more on
+// the window's background is taken: both hold 4.5 : 1 on light greys and white, and on dark
+// greys and black. "checking…" takes the palette's own text colour.
+QColor CheckWindow::verdictColour(CheckVerdict verdict, const QPalette& palette) {
+    const QColor background = palette.color(QPalette::Window);
+    const auto clearer = [&background](const char* dark, const char* light) {
+        const QColor d(QString::fromLatin1(dark)), l(QString::fromLatin1(light));
+        return contrast(d, background) >= contrast(l, background) ? d : l;
+    };
+    switch (verdict) {
+    case CheckVerdict::pass:
+        return clearer("#1a6b1f", "#7fdc86");
+    case CheckVerdict::fail:
+        return clearer("#b00010", "#ff8a80");
+    case CheckVerdict::running:
+        break;
+    }
+    return palette.color(QPalette::WindowText);
+}
+
+QSize CheckWindow::defaultSize(const QFont& font) {
+    // Room for the longest results on one line and every item of a six-button device, in
+    // the window's own font, so that a larger desktop font gives a larger window.
+    const QFontMetrics metrics(font);
+    return QSize(76 * metrics.averageCharWidth(), 34 * metrics.lineSpacing());
+}
 
 CheckWindow::CheckWindow(CheckFeed& feed, QWidget* parent)
     : QWidget(parent, Qt::Window), feed(feed) {
+    installAppAccessibility();
     ui.setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
+    resize(defaultSize(font()));
+    auto* checkMarks = new CheckMarkStyle;
+    checkMarks->setParent(ui.tree_items);
+    ui.tree_items->setStyle(checkMarks);
+    // Long results wrap in their cell rather than being cut short.
+    ui.tree_items->setWordWrap(true);
+    // Only the results: the item names keep the width they need.
+    ui.tree_items->setItemDelegateForColumn(1, new WrappingDelegate(ui.tree_items));
+    ui.tree_items->setTextElideMode(Qt::ElideNone);
+    ui.tree_items->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    // The view measures its rows once; a result column of another width wraps differently.
+    connect(ui.tree_items->header(), &QHeaderView::sectionResized, ui.tree_items,
+            &QTreeWidget::doItemsLayout);
+    new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &QWidget::close);
     connect(ui.btn_save, &QPushButton::clicked, this, &CheckWindow::saveReport);
     connect(ui.btn_restart, &QPushButton::clicked, this, &CheckWindow::restart);
     connect(ui.btn_close, &QPushButton::clicked, this, &QWidget::close);
@@ -127,30 +202,29 @@ void CheckWindow::showReport(const CheckReport& report) {
         item->setText(1, rows[i].result);
         item->setCheckState(0, rows[i].ok ? Qt::Checked : Qt::Unchecked);
     }
-    tree->resizeColumnToContents(0);
 
     switch (report.verdict) {
     case CheckVerdict::pass:
         ui.lbl_verdict->setText(tr("PASS"));
-        ui.lbl_verdict->setStyleSheet(QStringLiteral("color: darkgreen;"));
         break;
     case CheckVerdict::fail:
         ui.lbl_verdict->setText(tr("FAIL"));
-        ui.lbl_verdict->setStyleSheet(QStringLiteral("color: red;"));
         break;
     case CheckVerdict::running:
         ui.lbl_verdict->setText(tr("checking…"));
-        ui.lbl_verdict->setStyleSheet(QStringLiteral("color: gray;"));
         break;
     }
+    QPalette verdictPalette = ui.lbl_verdict->palette();
+    verdictPalette.setColor(QPalette::WindowText, verdictColour(report.verdict, palette()));
+    ui.lbl_verdict->setPalette(verdictPalette);
 
     QStringList open;
     for (const std::string& item : report.openItems)
         open << QString::fromStdString(item);
-    QString figures = tr("%1 on port %2, started %3, %4 s, %5 frames a second")
+    QString figures = tr("%1 on port %2, started %3, %4\u00a0s, %5\u00a0frames a second")
                           .arg(QString::fromStdString(report.device))
                           .arg(report.port)
-                          .arg(QString::fromStdString(report.started))
+                          .arg(humanTime(report.started))
                           .arg(report.durationS, 0, 'f', 1)
                           .arg(report.tracking.rateHz, 0, 'f', 1);
     if (report.verdict == CheckVerdict::fail)

@@ -8,7 +8,11 @@
 #include "checkreport.h"
 #include "ui_checkwindow.h"
 
+#include <QColor>
 #include <QDateTime>
+#include <QFont>
+#include <QPalette>
+#include <QSize>
 #include <QTimer>
 #include <QWidget>
 
@@ -31,6 +35,14 @@ public:
     bool saveReportTo(const QString& path, QString* error = nullptr);
     // "skywand-check-S2-2026-12-06-2015.json"
     static QString defaultReportName(const QString& device, const QDateTime& when);
+
+    // The verdict's colour on the palette's window background: at least 4.5 : 1 on light and
+    // dark palettes alike (WCAG AA).
+    static QColor verdictColour(CheckVerdict verdict, const QPalette& palette);
+    // The contrast ratio of two colours, 1 to 21.
+    static double contrast(const QColor& a, const QColor& b);
+    // The size a new window takes in the given font.
+    static QSize defaultSize(const QFont& font);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -1,5 +1,7 @@
 #include "helpbrowser.h"
 
+#include "appaccessibility.h"
+
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QKeySequence>
@@ -11,6 +13,7 @@
 
 HelpBrowser::HelpBrowser(const QString& path, const QString& page, QWidget* parent)
     : QWidget(parent) {
+    installAppAccessibility();
     setAttribute(Qt::WA_DeleteOnClose);
 
     // Created without a parent: installing the layout below makes them children of this window.

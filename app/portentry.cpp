@@ -1,5 +1,10 @@
 #include "portentry.h"
 
+#include <QCoreApplication>
+
+#include <cerrno>
+#include <cstring>
+
 std::optional<QByteArray> portTextToStore(const QByteArray& currentPortText, const QString& entered,
                                           bool accepted) {
     if (!accepted)
@@ -22,4 +27,24 @@ std::optional<QByteArray> portTextToStore(const QByteArray& currentPortText, con
     if (typed == currentPortText)
         return std::nullopt;
     return typed;
+}
+
+QString portOpenFailure(int port, int error) {
+    const auto tr = [](const char* text) { return QCoreApplication::translate("PortEntry", text); };
+    switch (error) {
+    case 0:
+        return tr("UDP port %1 was opened, but reception could not be set up").arg(port);
+    case EADDRINUSE:
+        return tr("UDP port %1 is in use by another program").arg(port);
+    case EACCES:
+    case EPERM:
+        return port < 1024 ? tr("UDP port %1 may not be used by this program: ports below 1024 "
+                                "need administrator rights")
+                                 .arg(port)
+                           : tr("UDP port %1 may not be used by this program").arg(port);
+    default:
+        return tr("UDP port %1 could not be opened: %2")
+            .arg(port)
+            .arg(QString::fromLocal8Bit(std::strerror(error)));
+    }
 }

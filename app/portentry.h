@@ -45,4 +45,9 @@ inline constexpr int maxDialogPort = 65534;
 std::optional<QByteArray> portTextToStore(const QByteArray& currentPortText, const QString& entered,
                                           bool accepted);
 
+// Why the data port could not be opened, for the user: "UDP port 5000 is in use by another
+// program" for EADDRINUSE, a port that may not be bound for EACCES, the system's own words
+// for any other error number, and a failure after the port was opened for 0.
+QString portOpenFailure(int port, int error);
+
 #endif // PORTENTRY_H

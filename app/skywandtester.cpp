@@ -66,6 +66,12 @@ QString makerNotice() {
              QSysInfo::prettyProductName());
 }
 
+// The status line's tool tip: which file keeps the port.
+QString portFileNotice(const ConfigLocation& config) {
+    return QCoreApplication::translate("Skywandtester", "Port kept in %1")
+        .arg(QDir::toNativeSeparators(config.path));
+}
+
 } // namespace
 
 Skywandtester::Skywandtester(QWidget* parent, Qt::WindowFlags flags)
@@ -172,7 +178,7 @@ void Skywandtester::setupLayOut() {
     statusLabel->setObjectName(QStringLiteral("statusLabel"));
     statusBar()->addPermanentWidget(statusLabel, 0);
     // Which file keeps the port; a user's own file is named at start as well.
-    const QString portFile = tr("Port kept in %1").arg(QDir::toNativeSeparators(config.path));
+    const QString portFile = portFileNotice(config);
     statusLabel->setToolTip(portFile);
     if (config.perUser())
         statusBar()->showMessage(portFile, 10000);
@@ -205,6 +211,7 @@ void Skywandtester::reportError(const QString& text) {
 }
 
 void Skywandtester::initDataReceiver() {
+    statusLabel->setToolTip(portFileNotice(config)); // no reason from an earlier port
     const std::optional<int> port = portNumberFromText(dataPort);
     if (!port) {
         QMessageBox::warning(this, tr("Skywand tester"), tr("Wrong data port"), QMessageBox::Ok,
@@ -222,6 +229,10 @@ void Skywandtester::initDataReceiver() {
     if (!ombrix->valid()) {
         // Kept: its receive fails at once, and the status line then names the receive error.
         reportError(tr("Ombrix init error"));
+        // Neither text says why; the reason stays in the tool tip while this client is kept.
+        const QString reason = portOpenFailure(*port, ombrix->get_data_bind_errno());
+        statusLabel->setToolTip(reason + QLatin1Char('\n') + portFileNotice(config));
+        statusBar()->showMessage(reason, 10000);
         return;
     }
     // A first frame, received while the thread is stopped, lists the devices for the selector

@@ -46,6 +46,7 @@ struct __attribute__((visibility("hidden"))) Ombrix::Private {
     bool reconnect_failed = false; // the last try to connect anew failed
     void* data_socket = nullptr;
     unsigned short data_port = 0;
+    int data_bind_errno = 0; // why the data port could not be opened, 0 when it was
     int data_timeout_us = 0;
     int data_buffer_size = 0;
     char* data_buffer = nullptr;
@@ -70,6 +71,7 @@ Ombrix::Ombrix(const std::string& server_host, unsigned short server_port,
     d->data_timeout_us = data_timeout;
     d->data_buffer_size = data_bufsize;
     if (udp_init(&d->data_socket, &d->data_port) != 0) {
+        d->data_bind_errno = errno;
         d->data_port = 0;
         return;
     }
@@ -110,6 +112,9 @@ bool Ombrix::valid() const {
 }
 unsigned short Ombrix::get_data_port() const {
     return d->data_port;
+}
+int Ombrix::get_data_bind_errno() const {
+    return d->data_bind_errno;
 }
 
 bool Ombrix::data_timeout() const {

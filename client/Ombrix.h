@@ -104,6 +104,11 @@ public:
 
     bool valid() const;
     unsigned short get_data_port() const;
+    // Why the data port could not be opened: the system's error number of the failed socket
+    // or bind call (EADDRINUSE: another socket holds the port; EACCES: the port needs rights
+    // this program lacks), learnt when the constructor tried. 0 when the port was opened, or
+    // when only the command channel failed.
+    int get_data_bind_errno() const;
 
     // Data channel error state, as the last receive left it.
     bool data_timeout() const;

@@ -1,6 +1,7 @@
 #include "sockets.h"
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <cstdlib>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -54,7 +55,10 @@ int udp_init(void** handle, unsigned short* port) {
         return failed;
     sockaddr_in address = ipv4_address(INADDR_ANY, *port);
     if (::bind(*block, reinterpret_cast<sockaddr*>(&address), sizeof(address)) < 0) {
+        // The caller may want to say why (a port in use, a port it may not bind).
+        const int reason = errno;
         close_handle(block);
+        errno = reason;
         return -3;
     }
     if (*port == 0) {

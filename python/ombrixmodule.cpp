@@ -231,6 +231,10 @@ PYBIND11_MODULE(ombrix, m) {
         .def("valid", forward(&Ombrix::valid), "True when the data socket is open.")
         .def("get_data_port", forward(&Ombrix::get_data_port),
              "The bound data port; 0 after a failed construction.")
+        .def("get_data_bind_errno", forward(&Ombrix::get_data_bind_errno),
+             "Why the data port could not be opened: the system's error number of the failed "
+             "socket or bind call (errno.EADDRINUSE: another socket holds the port), 0 when it "
+             "was opened.")
         .def("data_timeout", forward(&Ombrix::data_timeout),
              "True when the last receive got no datagram within the data time-out.")
         .def("data_neterror", forward(&Ombrix::data_neterror),

@@ -1,6 +1,7 @@
 #include "buttonwidget.h"
 
 #include "joystickwidget.h"
+#include "panelaccessibility.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -38,6 +39,7 @@ SkywandWidget::SkywandWidget(QWidget* parent) : QWidget(parent) {
 
     InitButtonArray();
     joystickPressable = true;
+    new PanelAccessibility(this);
 }
 
 SkywandWidget::~SkywandWidget() = default;
@@ -109,6 +111,8 @@ void SkywandWidget::setStyleSheet(int index, const QString& styleSheet) {
     // sets every button's style, and almost always to what it was.
     if (l && l->styleSheet() != styleSheet)
         l->setStyleSheet(styleSheet);
+    if (l && index < 5)
+        PanelAccessibility::setButtonPressed(l, styleSheet == stylePressed);
 }
 
 void SkywandWidget::joystickIsPressable(bool pressable) {

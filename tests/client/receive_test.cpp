@@ -4,6 +4,7 @@
 #include "allocationcounter.h"
 #include "net.h"
 
+#include <cerrno>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -47,6 +48,10 @@ TEST(Construction, FailuresGiveAnInvalidClientOnPortZero) {
     for (const Ombrix* client : {&in_use, &no_room, &unresolvable})
         EXPECT_TRUE(!client->valid() && client->get_data_port() == 0);
     EXPECT_TRUE(Ombrix("", 0, 0, 2, 1, 1).valid()); // a byte and its terminator
+    // Only the failed bind has a reason, learnt at the time: the port the taken client holds.
+    EXPECT_EQ(in_use.get_data_bind_errno(), EADDRINUSE);
+    EXPECT_EQ(no_room.get_data_bind_errno(), 0);
+    EXPECT_EQ(taken->get_data_bind_errno(), 0);
 }
 
 TEST(Receive, OnlyTheNewestWaitingDatagramIsParsed) {

@@ -1,8 +1,12 @@
 // What the port dialog's entry does to the port text, the port dialog itself, and the help
 // window on the help pages as the build delivers them beside the executables.
+#include "checkwindow.h"
 #include "helpbrowser.h"
 #include "portentry.h"
+#include "settingportdlg.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QDir>
 #include <QPointer>
 #include <QPushButton>
@@ -11,6 +15,7 @@
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QTextFormat>
+#include <QTextTable>
 
 namespace {
 
@@ -35,6 +40,8 @@ private slots:
     void portEntry();
     void everyPageHasATitleAndIsReachable();
     void homeAndClose();
+    void pagesReadOnADarkDesktop();
+    void helpAndPortDialogAsAScreenReaderReadsThem();
 };
 
 void TestDialogs::portEntry_data() {
@@ -97,6 +104,57 @@ void TestDialogs::homeAndClose() {
     QCOMPARE(window->windowTitle(), QStringLiteral("Skywand tester help"));
     QTest::keyClick(window, Qt::Key_Escape);
     QTRY_VERIFY(!window);
+}
+
+// The pages set their own white background, so every colour on them must be their own too:
+// text, links and list bullets at 4.5 : 1 or more whatever the desktop's palette says.
+void TestDialogs::pagesReadOnADarkDesktop() {
+    const QPalette original = QApplication::palette();
+    QPalette dark(QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::Text, QColor(0xe6, 0xe6, 0xe6));
+    dark.setColor(QPalette::Link, QColor(0x8a, 0xb4, 0xf8));
+    QApplication::setPalette(dark);
+    for (const QString& page : QDir(pages).entryList({QStringLiteral("*.html")}, QDir::Files)) {
+        HelpBrowser window(pages, page);
+        const QTextDocument& document = *window.findChild<QTextBrowser*>()->document();
+        const QColor background = document.rootFrame()->frameFormat().background().color();
+        QCOMPARE(background, QColor(Qt::white));
+        const auto check = [&](const QTextCharFormat& format, const QString& what) {
+            const QColor ink = format.foreground().style() == Qt::NoBrush
+                                   ? dark.color(QPalette::Text)
+                                   : format.foreground().color();
+            QVERIFY2(CheckWindow::contrast(ink, background) >= 4.5, qPrintable(page + ": " + what));
+        };
+        for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+            // Cells with a background of their own show the panel's specified button colours.
+            const QTextCursor at(block);
+            if (at.currentTable() &&
+                at.currentTable()->cellAt(at).format().background().style() != Qt::NoBrush)
+                continue;
+            if (block.textList())
+                check(block.charFormat(), "bullet of " + block.text());
+            for (auto it = block.begin(); !it.atEnd(); ++it)
+                if (!it.fragment().text().trimmed().isEmpty())
+                    check(it.fragment().charFormat(), it.fragment().text());
+        }
+    }
+    QApplication::setPalette(original);
+}
+
+// Help text without table markers, the help window a window, the port field named.
+void TestDialogs::helpAndPortDialogAsAScreenReaderReadsThem() {
+    HelpBrowser window(pages, QStringLiteral("index.html")); // has a table
+    QCOMPARE(QAccessible::queryAccessibleInterface(&window)->role(), QAccessible::Window);
+    QAccessibleTextInterface* text =
+        QAccessible::queryAccessibleInterface(window.findChild<QTextBrowser*>())->textInterface();
+    const QString all = text->text(0, text->characterCount());
+    QVERIFY(all.contains(QLatin1String("Status line and error messages")));
+    for (QChar marker : {QChar(0xfdd0), QChar(0xfdd1), QChar(QChar::ParagraphSeparator)})
+        QVERIFY(!all.contains(marker));
+
+    SettingPortDlg dialog;
+    QCOMPARE(QAccessible::queryAccessibleInterface(dialog.lbl_port)->text(QAccessible::Name),
+             QStringLiteral("Data port"));
 }
 
 QTEST_MAIN(TestDialogs)

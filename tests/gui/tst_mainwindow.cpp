@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -278,6 +279,11 @@ void TestMainWindow::clientWithoutSocketPacesItsErrors() {
             [&errors] { ++errors; });
     Probe::changePort(*window, QByteArray::number(holder.port()));
     QCOMPARE(statusText(), QStringLiteral("Ombrix init error"));
+    // The reason beside the specified texts, for 10 s and in the tool tip while it holds.
+    const QString reason =
+        QStringLiteral("UDP port %1 is in use by another program").arg(holder.port());
+    QCOMPARE(window->statusBar()->currentMessage(), reason);
+    QVERIFY(label("statusLabel")->toolTip().startsWith(reason + '\n'));
     QTRY_COMPARE(statusText(), QStringLiteral("error while receiving tracking data"));
     QTest::qWait(2500);
     QVERIFY2(errors >= 2 && errors <= 5, qPrintable(QString::number(errors)));

@@ -1,0 +1,47 @@
+#include "panelaccessibility.h"
+
+#include "joystickaccessible.h"
+#include "joystickwidget.h"
+
+#include <QAccessible>
+#include <QLabel>
+
+PanelAccessibility::PanelAccessibility(QWidget* panel) : QObject(panel) {
+    JoystickAccessible::install();
+    valueX = panel->findChild<QLabel*>(QStringLiteral("lbl_joyH"));
+    valueY = panel->findChild<QLabel*>(QStringLiteral("lbl_joyV"));
+    indicator = panel->findChild<JoystickWidget*>();
+    if (valueX)
+        valueX->setAccessibleName(tr("Joystick X"));
+    if (valueY)
+        valueY->setAccessibleName(tr("Joystick Y"));
+    for (const char* name : {"lbl_btn1", "lbl_btn2", "lbl_btn3", "lbl_btn4", "lbl_btn5"})
+        if (auto* button = panel->findChild<QLabel*>(QLatin1String(name)))
+            setButtonPressed(button, false);
+
+    connect(&announceTimer, &QTimer::timeout, this, &PanelAccessibility::announce);
+    announceTimer.start(announceIntervalMs);
+}
+
+void PanelAccessibility::setButtonPressed(QLabel* button, bool pressed) {
+    const QString state = pressed ? tr("pressed") : tr("released");
+    // Setting the description announces it.
+    if (button->accessibleDescription() != state)
+        button->setAccessibleDescription(state);
+}
+
+// Qt drops the events itself while no assistive technology listens.
+void PanelAccessibility::announce() {
+    for (QLabel* label : {valueX, valueY})
+        if (label && label->accessibleDescription() != label->text())
+            label->setAccessibleDescription(label->text());
+    if (indicator) {
+        const QString state = JoystickAccessible::stateText(
+            indicator->valueH(), indicator->valueV(), indicator->isJoystickPressed());
+        if (state != announcedIndicator) {
+            announcedIndicator = state;
+            QAccessibleEvent event(indicator, QAccessible::DescriptionChanged);
+            QAccessible::updateAccessibility(&event);
+        }
+    }
+}
