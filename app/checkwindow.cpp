@@ -38,10 +38,13 @@ QString joystickText(const JoystickResult& j) {
 }
 
 QString trackingText(const TrackingResult& t) {
-    return QObject::tr("tracked in %1 % of %2 frames, %3 lost")
-        .arg(100.0 * t.trackedShare, 0, 'f', 1)
-        .arg(t.frames)
-        .arg(t.lostFrames);
+    QString text = QObject::tr("tracked in %1 % of %2 frames, %3 lost")
+                       .arg(100.0 * t.trackedShare(3), 0, 'f', 1)
+                       .arg(t.frames)
+                       .arg(t.lostFrames);
+    if (t.unparsable > 0)
+        text += QObject::tr(", %1 unparsable").arg(t.unparsable);
+    return text;
 }
 
 } // namespace
@@ -81,6 +84,9 @@ void CheckWindow::restart() {
         ui.lbl_figures->setText(QString());
         return;
     }
+    // After a port change, the check runs on the port the receiver listens on now.
+    if (feed.dataPort() > 0)
+        dataPort = feed.dataPort();
     SkywandCheck::Settings settings;
     settings.device = deviceName.toStdString();
     settings.port = dataPort;
@@ -138,6 +144,10 @@ void CheckWindow::showReport(const CheckReport& report) {
         ui.lbl_verdict->setText(tr("FAIL"));
         ui.lbl_verdict->setStyleSheet(QStringLiteral("color: red;"));
         break;
+    case CheckVerdict::stopped:
+        ui.lbl_verdict->setText(tr("stopped: %1").arg(QString::fromStdString(report.stopReason)));
+        ui.lbl_verdict->setStyleSheet(QStringLiteral("color: gray;"));
+        break;
     case CheckVerdict::running:
         ui.lbl_verdict->setText(tr("checking…"));
         ui.lbl_verdict->setStyleSheet(QStringLiteral("color: gray;"));
@@ -155,6 +165,8 @@ void CheckWindow::showReport(const CheckReport& report) {
                           .arg(report.tracking.rateHz, 0, 'f', 1);
     if (report.verdict == CheckVerdict::fail)
         figures += tr("\nOpen: %1").arg(open.join(QStringLiteral(", ")));
+    else if (report.verdict == CheckVerdict::stopped)
+        figures += tr("\nRestart checks the device again on the new port.");
     ui.lbl_figures->setText(figures);
 }
 

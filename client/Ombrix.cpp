@@ -4,6 +4,7 @@
 #include "frameparser.h"
 #include "sockets.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -142,6 +143,9 @@ int Ombrix::get_num_body() const {
 }
 int Ombrix::get_num_skywand() const {
     return records->num_skywand;
+}
+int Ombrix::get_num_skywand_carried() const {
+    return std::min(records->num_skywand_carried, records->num_skywand);
 }
 int Ombrix::get_num_meatool() const {
     return records->num_meatool;
