@@ -358,3 +358,69 @@ TEST(SkywandFinder, FirstDeviceWhoseButtonGoesDownOnceSeenReleased) {
     EXPECT_EQ(finder.addFrame({wand(6, 0b1), wand(6, 0b100000), wand(8)}, 3), 0);
     EXPECT_EQ(finder.addFrame({wand(6), wand(6, 0b1), wand(8)}, 3), 0);
 }
+
+// Random but valid streams: counters that step, repeat, go back or jump; "ts" present or not;
+// records carried or not, tracked or not; any button word and stick values. Whatever comes,
+// the check keeps its promises.
+TEST(SkywandCheck, InvariantsHoldOnRandomStreams) {
+    std::mt19937 random(20261207);
+    int passes = 0;
+    auto pick = [&random](int n) { return int(random() % unsigned(n)); };
+    for (int run = 0; run < 300; ++run) {
+        Feed f;
+        const Ms limit(200 + pick(2000));
+        f.check = SkywandCheck({"S1", 5000, limit}, f.now, {});
+        const bool withTs = pick(2) == 0;
+        double ts = pick(1000);
+        std::uint32_t first = 0, highest = 0; // of the counters the check has seen in this run
+        long restartsSeen = 0, spansBefore = 0; // counters spanned by the runs before this one
+        std::optional<CheckReport> decided;
+        // A messy run mixes every kind of step and record; a clean one can pass.
+        const bool messy = pick(2) == 0;
+        const int runButtons = pick(4), runSticks = pick(2) * 2;
+        for (int i = 0, n = pick(3000); i < n; ++i) {
+            const int step[] = {1, 1, 1, 1, 0, -1, 2, 70, -200, 2000000};
+            f.counter += std::uint32_t(messy || pick(100) == 0 ? step[pick(10)] : 1);
+            const int buttons = messy ? pick(10) : runButtons;
+            const float x = float(pick(201) - 100) / 100, y = float(pick(201) - 100) / 100;
+            ombrix_skywand_type r = wand(buttons, unsigned(random()), x, y,
+                                         messy ? pick(3) : runSticks);
+            r.quality = pick(messy ? 5 : 100) == 0 ? -1.0f : 1.0f;
+            const bool carried = pick(messy ? 5 : 100) != 0;
+            f.now += Ms(pick(40));
+            ts += pick(10) == 0 ? -1.0 : pick(40) / 1000.0;
+            if (i == 0)
+                first = highest = f.counter;
+            if (i > 0 && pick(20) == 0) {
+                f.check.datagramRead("garbage", f.now);
+            } else {
+                f.check.datagramRead("fr " + std::to_string(f.counter), f.now);
+            }
+            f.check.addFrame({r, carried, withTs ? ts : -1.0}, f.now);
+            const CheckReport now = f.report();
+            if (now.tracking.counterRestarts > restartsSeen) {
+                restartsSeen = now.tracking.counterRestarts;
+                spansBefore += long(highest - first);
+                first = highest = f.counter;
+            } else if (std::uint32_t(f.counter - highest) <= 1000000u) {
+                highest = f.counter;
+            }
+            // Lost counters lie within the spans of the runs.
+            EXPECT_LE(now.tracking.lostFrames, spansBefore + long(highest - first));
+            if (decided) {
+                EXPECT_EQ(now.verdict, decided->verdict) << "verdict changed";
+                EXPECT_EQ(now.durationS, decided->durationS);
+                EXPECT_EQ(now.tracking.frames, decided->tracking.frames);
+            } else if (f.check.finished()) {
+                decided = now;
+            }
+            passes += now.verdict == CheckVerdict::pass && i + 1 == n;
+            if (now.verdict == CheckVerdict::pass) {
+                EXPECT_FALSE(now.buttons.empty() && !now.joystick.present) << "empty checklist";
+                EXPECT_TRUE(now.openItems.empty());
+            }
+            EXPECT_LE(now.durationS, limit.count() / 1000.0) << "past the limit";
+        }
+    }
+    EXPECT_GT(passes, 10); // the promises about a pass were put to the test
+}
