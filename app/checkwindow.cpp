@@ -61,7 +61,10 @@ CheckWindow::CheckWindow(CheckFeed& feed, QWidget* parent)
 }
 
 void CheckWindow::checkDevice(int index, const QString& device, int port) {
-    const bool sameCheck = index >= 0 && index == deviceIndex && feed.checkedDevice() == index;
+    // A check that a port change stopped starts afresh.
+    const std::optional<CheckReport> running = feed.checkReport();
+    const bool sameCheck = index >= 0 && index == deviceIndex && feed.checkedDevice() == index &&
+                           running && running->verdict != CheckVerdict::stopped;
     deviceIndex = index;
     deviceName = device;
     dataPort = port;
