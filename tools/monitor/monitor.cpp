@@ -132,6 +132,10 @@ int Monitor::run(const std::atomic<bool>& stop) {
             return runtime_failure;
         }
     }
+    if (options.check) {
+        // Room for a burst while the machine holds the monitor up: the check counts every one.
+        client->set_data_queue_size(forward_queue_bytes);
+    }
     if (forwarder || device_check) {
         // Every datagram read, the drained ones too: forwarded before the newest is parsed,
         // and counted by the check, so that its lost frames are the controller's, not ours.
@@ -154,7 +158,8 @@ int Monitor::run(const std::atomic<bool>& stop) {
     err.flush();
 
     while (!finished && !stop.load()) {
-        if (options.duration && seconds() - start_s >= *options.duration) {
+        // A check keeps its own time limit, on the controller's clock where the frames have one.
+        if (options.duration && !options.check && seconds() - start_s >= *options.duration) {
             break;
         }
         receiveOnce(stop);
