@@ -2,9 +2,9 @@
 //
 // The receiver thread calls datagramRead for every datagram and framePublished for every good
 // frame, so the check counts each one even while the display shows only the newest at the
-// screen's pace. The GUI thread starts,
-// reads and ends the check and the search. One mutex guards both; it is held only for one
-// frame's update or one copy of the state, never across a wait.
+// screen's pace. The GUI thread starts, reads and ends the check and the search. One mutex
+// guards both; it is held only for one frame's update or one copy of the state, never across
+// a wait.
 
 #ifndef CHECKFEED_H
 #define CHECKFEED_H

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -68,6 +69,10 @@ bool DeviceCheckView::start() {
                 << ": cannot write beside it: " << std::strerror(errno) << "\n";
             return false;
         }
+        // mkstemp makes it private to the user; a report gets the mode any new file would get.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
         ::close(fd);
         report_temp = name;
         report_file.open(report_temp, std::ios::trunc);
