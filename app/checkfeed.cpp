@@ -4,22 +4,50 @@
 
 #include <chrono>
 
-void CheckFeed::framePublished(unsigned int frameCounter,
+void CheckFeed::datagramRead(std::string_view datagram) {
+    const auto now = SkywandCheck::Clock::now();
+    std::lock_guard<std::mutex> lock(mutex);
+    if (check)
+        check->datagramRead(datagram, now);
+}
+
+void CheckFeed::frameUnparsed(std::string_view datagram) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (check)
+        check->frameUnparsed(datagram);
+}
+
+void CheckFeed::framePublished(const Ombrix& client,
                                const std::vector<ombrix_skywand_type>& skywands) {
     const auto now = SkywandCheck::Clock::now();
+    const int carried = client.get_num_skywand_carried();
     std::lock_guard<std::mutex> lock(mutex);
     if (check) {
         // A device missing from the frame is fed its untracked record, as the display shows it.
         const bool inFrame = checkIndex >= 0 && size_t(checkIndex) < skywands.size();
-        check->addFrame(frameCounter,
-                        inFrame ? skywands[size_t(checkIndex)]
-                                : TrackingSnapshot::untrackedSkywand(checkIndex),
-                        now);
+        SkywandCheck::Frame frame;
+        frame.record = inFrame ? skywands[size_t(checkIndex)]
+                               : TrackingSnapshot::untrackedSkywand(checkIndex);
+        frame.carried = inFrame && checkIndex < carried;
+        frame.timestamp = client.get_timestamp();
+        check->addFrame(frame, now);
     }
     if (finder) {
-        finder->addFrame(skywands);
+        finder->addFrame(skywands, carried);
         ++findFrames;
     }
+}
+
+void CheckFeed::receiverRestarted(int port) {
+    std::lock_guard<std::mutex> lock(mutex);
+    restartedPort = port;
+    if (check)
+        check->stop("the data port changed", SkywandCheck::Clock::now());
+}
+
+int CheckFeed::dataPort() const {
+    std::lock_guard<std::mutex> lock(mutex);
+    return restartedPort;
 }
 
 void CheckFeed::startCheck(int index, const SkywandCheck::Settings& settings) {

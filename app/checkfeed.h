@@ -1,9 +1,10 @@
 // Hands every received frame to the device check and to the search for the device in hand.
 //
-// The receiver thread calls framePublished for every good frame, so the check sees each one
-// even while the display shows only the newest at the screen's pace. The GUI thread starts,
-// reads and ends the check and the search. One mutex guards both; it is held only for one
-// frame's update or one copy of the state, never across a wait.
+// The receiver thread calls datagramRead for every datagram and framePublished for every good
+// frame, so the check counts each one even while the display shows only the newest at the
+// screen's pace. The GUI thread starts, reads and ends the check and the search. One mutex
+// guards both; it is held only for one frame's update or one copy of the state, never across
+// a wait.
 
 #ifndef CHECKFEED_H
 #define CHECKFEED_H
@@ -17,8 +18,17 @@
 
 class CheckFeed : public TrackingObserver {
 public:
-    void framePublished(unsigned int frameCounter,
+    void datagramRead(std::string_view datagram) override;
+    void framePublished(const Ombrix& client,
                         const std::vector<ombrix_skywand_type>& skywands) override;
+    void frameUnparsed(std::string_view datagram) override;
+
+    // The receiver was set up anew (a port change): a running check ends as stopped, as its
+    // frames from here on would come from another stream. `port` is the new data port as the
+    // receiver read it, 0 when it has none.
+    void receiverRestarted(int port);
+    // The data port of the newest receiver restart, 0 before one.
+    int dataPort() const;
 
     // A new check of device `index` (0 = S1), replacing any earlier one.
     void startCheck(int index, const SkywandCheck::Settings& settings);
@@ -40,6 +50,7 @@ private:
     mutable std::mutex mutex;
     std::optional<SkywandCheck> check;
     int checkIndex = -1;
+    int restartedPort = 0;
     std::optional<SkywandFinder> finder;
     long findFrames = 0;
 };

@@ -50,10 +50,13 @@ QString joystickText(const JoystickResult& j) {
 
 QString trackingText(const TrackingResult& t) {
     // No-break spaces keep each number with its unit when the text wraps.
-    return QObject::tr("tracked in %1\u00a0% of %2\u00a0frames, %3\u00a0lost")
-        .arg(100.0 * t.trackedShare, 0, 'f', 1)
-        .arg(t.frames)
-        .arg(t.lostFrames);
+    QString text = QObject::tr("tracked in %1\u00a0% of %2\u00a0frames, %3\u00a0lost")
+                       .arg(100.0 * t.trackedShare(3), 0, 'f', 1)
+                       .arg(t.frames)
+                       .arg(t.lostFrames);
+    if (t.unparsable > 0)
+        text += QObject::tr(", %1\u00a0unparsable").arg(t.unparsable);
+    return text;
 }
 
 // The start as the user's clock and locale show it; the report keeps ISO 8601.
@@ -94,6 +97,7 @@ QColor CheckWindow::verdictColour(CheckVerdict verdict, const QPalette& palette)
     case CheckVerdict::fail:
         return clearer("#b00010", "#ff8a80");
     case CheckVerdict::running:
+    case CheckVerdict::stopped:
         break;
     }
     return palette.color(QPalette::WindowText);
@@ -133,7 +137,10 @@ CheckWindow::CheckWindow(CheckFeed& feed, QWidget* parent)
 }
 
 void CheckWindow::checkDevice(int index, const QString& device, int port) {
-    const bool sameCheck = index >= 0 && index == deviceIndex && feed.checkedDevice() == index;
+    // A check that a port change stopped starts afresh.
+    const std::optional<CheckReport> running = feed.checkReport();
+    const bool sameCheck = index >= 0 && index == deviceIndex && feed.checkedDevice() == index &&
+                           running && running->verdict != CheckVerdict::stopped;
     deviceIndex = index;
     deviceName = device;
     dataPort = port;
@@ -156,6 +163,9 @@ void CheckWindow::restart() {
         ui.lbl_figures->setText(QString());
         return;
     }
+    // After a port change, the check runs on the port the receiver listens on now.
+    if (feed.dataPort() > 0)
+        dataPort = feed.dataPort();
     SkywandCheck::Settings settings;
     settings.device = deviceName.toStdString();
     settings.port = dataPort;
@@ -210,6 +220,9 @@ void CheckWindow::showReport(const CheckReport& report) {
     case CheckVerdict::fail:
         ui.lbl_verdict->setText(tr("FAIL"));
         break;
+    case CheckVerdict::stopped:
+        ui.lbl_verdict->setText(tr("stopped: %1").arg(QString::fromStdString(report.stopReason)));
+        break;
     case CheckVerdict::running:
         ui.lbl_verdict->setText(tr("checking…"));
         break;
@@ -229,6 +242,8 @@ void CheckWindow::showReport(const CheckReport& report) {
                           .arg(report.tracking.rateHz, 0, 'f', 1);
     if (report.verdict == CheckVerdict::fail)
         figures += tr("\nOpen: %1").arg(open.join(QStringLiteral(", ")));
+    else if (report.verdict == CheckVerdict::stopped)
+        figures += tr("\nRestart checks the device again on the new port.");
     ui.lbl_figures->setText(figures);
 }
 

@@ -28,8 +28,9 @@ public:
     // A window of its own (not embedded), deleted when closed.
     CheckWindow(CheckFeed& feed, QWidget* parent);
 
-    // Checks device `index` (0 = S1, named `device` in the report), unless that device's check
-    // is already running here; -1 when the selector lists no device. Shows the window.
+    // Checks device `index` (0 = S1, named `device` in the report) on data port `port`, unless
+    // that device's check is already running here (not stopped); -1 when the selector lists no
+    // device. Shows the window.
     void checkDevice(int index, const QString& device, int port);
     // Writes the report as it stands; false with the reason in `error` when it could not.
     bool saveReportTo(const QString& path, QString* error = nullptr);

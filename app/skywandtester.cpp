@@ -246,6 +246,8 @@ void Skywandtester::RestartDataReceiver() {
     stopTrackingThread();
     delete ombrix;
     ombrix = nullptr;
+    // Before the new client's first frame, which belongs to another stream.
+    checkFeed.receiverRestarted(portNumberFromText(dataPort).value_or(0));
     initDataReceiver();
     trackReceiver->setOmbrixObject(ombrix);
     if (ombrix) {
@@ -441,5 +443,5 @@ void Skywandtester::openCheckWindow() {
     if (!checkWindow)
         checkWindow = new CheckWindow(checkFeed, this);
     checkWindow->checkDevice(ui.cboSkywand->currentIndex(), ui.cboSkywand->currentText(),
-                             QString::fromLatin1(dataPort).toInt());
+                             portNumberFromText(dataPort).value_or(0));
 }

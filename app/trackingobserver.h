@@ -6,15 +6,22 @@
 
 #include "Ombrix.h"
 
+#include <string_view>
 #include <vector>
 
 class TrackingObserver {
 public:
     virtual ~TrackingObserver() = default;
-    // Called by the thread that received the frame, right after it was published, with the
-    // frame's counter and its Skywand records. Must be quick and must not wait.
-    virtual void framePublished(unsigned int frameCounter,
+    // Each is called by the thread that received, must be quick and must not wait.
+    // Every datagram the client reads, the ones it drains to reach the newest included, in
+    // arrival order, before the newest is parsed.
+    virtual void datagramRead(std::string_view datagram) = 0;
+    // A parsed frame, right after it was published: the client that parsed it (for its
+    // counter, timestamp and carried records) and its Skywand records.
+    virtual void framePublished(const Ombrix& client,
                                 const std::vector<ombrix_skywand_type>& skywands) = 0;
+    // The newest datagram of a receive was not a frame.
+    virtual void frameUnparsed(std::string_view datagram) = 0;
 };
 
 #endif // TRACKINGOBSERVER_H

@@ -19,7 +19,9 @@ void TrackingSnapshot::publish(const Ombrix& client, bool received) {
         for (int i = 0; i < count; ++i)
             staging[static_cast<size_t>(i)] = client.get_skywand(i);
         if (observer)
-            observer->framePublished(client.get_framecounter(), staging);
+            observer->framePublished(client, staging);
+    } else if (observer && client.data_parseerror()) {
+        observer->frameUnparsed(client.get_datagram());
     }
 
     std::lock_guard<std::mutex> reading(readMutex);
@@ -27,6 +29,14 @@ void TrackingSnapshot::publish(const Ombrix& client, bool received) {
         published.swap(staging);
     error = newError;
     lastReceived = received;
+}
+
+void TrackingSnapshot::watch(Ombrix& client) {
+    client.set_datagram_observer([this](std::string_view datagram) {
+        std::lock_guard<std::mutex> publishing(publishMutex);
+        if (observer)
+            observer->datagramRead(datagram);
+    });
 }
 
 void TrackingSnapshot::setObserver(TrackingObserver* frameObserver) {

@@ -13,6 +13,7 @@
 #include "trackingobserver.h"
 
 #include <mutex>
+#include <string_view>
 #include <vector>
 
 class TrackingSnapshot {
@@ -34,9 +35,13 @@ public:
 
     static ombrix_skywand_type untrackedSkywand(int index);
 
-    // Given every good frame's Skywand records as they are published; null for none. Once
-    // this returns, a publish in progress has finished, so the old observer may go.
+    // Given every datagram read and every good frame's Skywand records as they are
+    // published; null for none. Once this returns, a publish in progress has finished, so the
+    // old observer may go.
     void setObserver(TrackingObserver* frameObserver);
+    // Makes the client hand every datagram it reads to the observer; the client must outlive
+    // its receives, and its observer calls come from the thread that receives.
+    void watch(Ombrix& client);
 
 private:
     // Serialises publishers (the GUI thread's first receive and the receiver thread never

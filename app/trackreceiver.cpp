@@ -23,6 +23,9 @@ void TrackReceiver::onStop() {
 }
 
 void TrackReceiver::run() {
+    // Every datagram this thread reads reaches the snapshot's observer, drained ones too.
+    if (ombrix && snapshot)
+        snapshot->watch(*ombrix);
     while (running) {
         if (!ombrix)
             return; // no client to receive from; the owner does not start us without one

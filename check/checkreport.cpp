@@ -20,12 +20,24 @@ Json optionalNumber(const std::optional<double>& value, int decimals) {
 
 } // namespace
 
+double TrackingResult::trackedShare(int decimals) const {
+    if (frames <= 0)
+        return 0.0;
+    long long scale = 1;
+    for (int i = 0; i < decimals; ++i)
+        scale *= 10;
+    // In whole numbers: a share of exactly 0.95 stays 0.95, one a hair below it does not.
+    return double(trackedFrames * scale / frames) / double(scale);
+}
+
 const char* verdictText(CheckVerdict verdict) {
     switch (verdict) {
     case CheckVerdict::pass:
         return "pass";
     case CheckVerdict::fail:
         return "fail";
+    case CheckVerdict::stopped:
+        return "stopped";
     case CheckVerdict::running:
         break;
     }
@@ -48,19 +60,25 @@ std::string reportJson(const CheckReport& report) {
                            {"rest_y", optionalNumber(j.restY, 3)}};
 
     const TrackingResult& t = report.tracking;
-    // Four decimals keep a share just below the 0.95 threshold from printing as 0.95.
     const Json tracking = {{"ok", t.ok},
                            {"frames", t.frames},
-                           {"tracked_share", rounded(t.trackedShare, 4)},
+                           {"tracked_share", t.trackedShare()},
                            {"lost_frames", t.lostFrames},
+                           {"reordered_frames", t.reorderedFrames},
+                           {"repeated_frames", t.repeatedFrames},
+                           {"unparsable", t.unparsable},
                            {"counter_restarts", t.counterRestarts},
                            {"rate_hz", rounded(t.rateHz, 1)}};
 
-    const Json out = {{"device", report.device},   {"verdict", verdictText(report.verdict)},
-                      {"started", report.started}, {"duration_s", rounded(report.durationS, 1)},
-                      {"port", report.port},       {"buttons", buttons},
-                      {"joystick", joystick},      {"tracking", tracking},
-                      {"open", report.openItems}};
+    Json out = {{"device", report.device},   {"verdict", verdictText(report.verdict)},
+                {"started", report.started}, {"duration_s", rounded(report.durationS, 1)},
+                {"time_base", report.timeBase}, {"port", report.port}};
+    if (report.verdict == CheckVerdict::stopped)
+        out["stopped_because"] = report.stopReason;
+    out["buttons"] = buttons;
+    out["joystick"] = joystick;
+    out["tracking"] = tracking;
+    out["open"] = report.openItems;
     return out.dump(1) + '\n';
 }
 

@@ -10,14 +10,15 @@
 #include <string>
 #include <vector>
 
-enum class CheckVerdict { running, pass, fail };
+// stopped: ended without a verdict on the device, e.g. because the data port changed.
+enum class CheckVerdict { running, pass, fail, stopped };
 
 struct ButtonResult {
     std::string name;  // the panel's name, e.g. "Button 1" or "Joystick press"
     bool ok = false;   // has gone down and come up again
     bool down = false; // pressed in the newest frame
     int presses = 0;
-    int bounces = 0; // press edges that followed the previous one within the bounce window
+    int bounces = 0; // press edges that followed the button's release within the bounce window
 };
 
 struct JoystickResult {
@@ -32,26 +33,36 @@ struct JoystickResult {
 
 struct TrackingResult {
     bool ok = false;
-    long frames = 0;
-    double trackedShare = 0.0;
+    long frames = 0;        // parsed frames checked
+    long trackedFrames = 0; // of them, the frames whose line carried the device, tracked
+    // Counters the controller sent that arrived in no datagram read.
     long lostFrames = 0;
-    int counterRestarts = 0;
-    double rateHz = 0.0;
+    long reorderedFrames = 0; // arrived after a later counter
+    long repeatedFrames = 0;  // a counter that had arrived already
+    long unparsable = 0;      // datagrams read that could not be parsed
+    long counterRestarts = 0;
+    double rateHz = 0.0; // datagrams with a frame counter per second of arrival
+
+    // The tracked share truncated to `decimals`, so that a share below a threshold never
+    // shows as the threshold itself.
+    double trackedShare(int decimals = 4) const;
 };
 
 struct CheckReport {
     std::string device; // "S2"
     int port = 0;
     std::string started; // ISO 8601 local time
-    double durationS = 0.0;
+    double durationS = 0.0; // on the check's clock
+    std::string timeBase; // "frame": timed by the frames' "ts"; "arrival": by their arrival
     CheckVerdict verdict = CheckVerdict::running;
+    std::string stopReason; // with the verdict stopped, e.g. "the data port changed"
     std::vector<ButtonResult> buttons;
     JoystickResult joystick;
     TrackingResult tracking;
     std::vector<std::string> openItems; // names of the items not passed (yet)
 };
 
-// "running", "pass" or "fail".
+// "running", "pass", "fail" or "stopped".
 const char* verdictText(CheckVerdict verdict);
 
 // The report as one JSON object, numbers rounded to what the measurement supports.

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
 
 namespace {
 
@@ -15,10 +18,11 @@ double seconds(SkywandCheck::Clock::duration d) {
 
 SkywandCheck::SkywandCheck(Settings settings, Clock::time_point now,
                            std::chrono::system_clock::time_point wallClockNow)
-    : settings(std::move(settings)), start(now), end(now) {
+    : settings(std::move(settings)), start(now) {
     result.device = this->settings.device;
     result.port = this->settings.port;
     result.started = isoLocalTime(wallClockNow);
+    result.timeBase = "arrival";
 }
 
 int SkywandCheck::direction(double x, double y) {
@@ -28,40 +32,145 @@ int SkywandCheck::direction(double x, double y) {
     return (static_cast<int>(sector) % 8 + 8) % 8;
 }
 
-void SkywandCheck::addFrame(std::uint32_t frameCounter, const ombrix_skywand_type& record,
-                            Clock::time_point now) {
+std::optional<std::uint32_t> SkywandCheck::frameCounterOf(std::string_view datagram) {
+    for (std::size_t line = 0; line < datagram.size();) {
+        if (datagram.compare(line, 3, "fr ") == 0) {
+            // Copied, as the datagram need not end in a NUL: a counter takes a few characters.
+            char number[32] = {};
+            const std::string_view rest = datagram.substr(line + 3, sizeof number - 1);
+            std::memcpy(number, rest.data(), rest.size());
+            char* end = nullptr;
+            errno = 0;
+            const long long value = std::strtoll(number, &end, 0);
+            if (end == number)
+                return std::nullopt;
+            // Beyond the 32-bit range the client saturates; a minus sign gives the two's
+            // complement.
+            if (errno == ERANGE || value > std::numeric_limits<std::uint32_t>::max())
+                return std::numeric_limits<std::uint32_t>::max();
+            if (value < std::numeric_limits<std::int32_t>::min())
+                return std::uint32_t(std::numeric_limits<std::int32_t>::min());
+            return static_cast<std::uint32_t>(value);
+        }
+        const std::size_t end = datagram.find_first_of("\r\n", line);
+        if (end == std::string_view::npos)
+            break;
+        line = datagram.find_first_not_of("\r\n", end);
+        if (line == std::string_view::npos)
+            break;
+    }
+    return std::nullopt;
+}
+
+void SkywandCheck::datagramRead(std::string_view datagram, Clock::time_point now) {
     if (finished())
         return;
-    // The record of a device that is not in the frame carries no values; the layout comes
-    // from the first record that does.
-    if (!layoutKnown && (record.num_button > 0 || record.num_joystick > 0 || record.quality >= 0))
-        takeLayout(record);
-    updateButtons(record, now);
-    updateJoystick(record, now);
-    updateTracking(frameCounter, record.quality >= 0.0f, now);
+    const std::optional<std::uint32_t> counter = frameCounterOf(datagram);
+    if (!counter) {
+        ++result.tracking.unparsable;
+        return;
+    }
+    counters.add(*counter);
+    if (!firstDatagram)
+        firstDatagram = now;
+    lastDatagram = now;
+    refreshTracking();
+}
+
+void SkywandCheck::frameUnparsed(std::string_view datagram) {
+    // One without a counter was counted when it was read.
+    if (!finished() && frameCounterOf(datagram))
+        ++result.tracking.unparsable;
+}
+
+double SkywandCheck::limitS() const {
+    return seconds(settings.timeLimit);
+}
+
+double SkywandCheck::timeAt(Clock::time_point now) const {
+    if (!tsOffset)
+        return std::max(lastFrameS, seconds(now - start));
+    return lastFrameS + std::max(0.0, seconds(now - lastArrival));
+}
+
+double SkywandCheck::frameTime(const Frame& frame, Clock::time_point now) {
+    double t = timeAt(now);
+    if (!haveFrame && frame.timestamp >= 0.0) {
+        result.timeBase = "frame";
+        tsOffset = t - frame.timestamp;
+    } else if (tsOffset && frame.timestamp >= 0.0) {
+        // A "ts" going back (a controller that restarted) is ignored until it runs on again.
+        if (frame.timestamp + *tsOffset >= lastFrameS)
+            t = frame.timestamp + *tsOffset;
+        else
+            tsOffset = t - frame.timestamp;
+    }
+    t = std::max(t, lastFrameS);
+    haveFrame = true;
+    lastFrameS = t;
+    lastArrival = now;
+    return t;
+}
+
+bool SkywandCheck::limitReached(double t) {
+    if (t < limitS() - timeGrainS)
+        return false;
+    // Decided at the limit: what comes later cannot change it.
+    result.verdict = allPassed() ? CheckVerdict::pass : CheckVerdict::fail;
+    endS = limitS();
+    return true;
+}
+
+void SkywandCheck::addFrame(const Frame& frame, Clock::time_point now) {
+    if (finished())
+        return;
+    const double t = frameTime(frame, now);
+    if (limitReached(t))
+        return;
+    const ombrix_skywand_type& record = frame.record;
+    const bool evidence = frame.carried && record.quality >= 0.0f;
+    if (evidence) {
+        growLayout(record);
+        updateButtons(record, t);
+        updateJoystick(record, t);
+    } else {
+        resting = false; // the stick cannot be seen to rest
+    }
+    updateTracking(evidence);
     if (allPassed()) {
         result.verdict = CheckVerdict::pass;
-        end = now;
-    } else {
-        tick(now);
+        endS = t;
     }
 }
 
 void SkywandCheck::tick(Clock::time_point now) {
-    if (!finished() && now - start >= settings.timeLimit)
-        finish(now);
+    if (!finished())
+        limitReached(timeAt(now));
 }
 
 void SkywandCheck::finish(Clock::time_point now) {
-    if (finished())
+    if (finished() || limitReached(timeAt(now)))
         return;
     result.verdict = allPassed() ? CheckVerdict::pass : CheckVerdict::fail;
-    end = now;
+    endS = timeAt(now);
 }
 
-void SkywandCheck::takeLayout(const ombrix_skywand_type& record) {
-    layoutKnown = true;
+void SkywandCheck::stop(const std::string& reason, Clock::time_point now) {
+    if (finished())
+        return;
+    result.verdict = CheckVerdict::stopped;
+    result.stopReason = reason;
+    endS = std::min(timeAt(now), limitS());
+}
+
+// The layout comes from the first tracked record with buttons or joystick values, and grows
+// when a later one shows more; it never shrinks, so an item once listed must pass.
+void SkywandCheck::growLayout(const ombrix_skywand_type& record) {
     for (const PanelButton& b : panelButtons(record.num_button)) {
+        const bool listed = std::any_of(result.buttons.begin(), result.buttons.end(),
+                                        [&](const ButtonResult& r) { return r.name == b.name; });
+        if (listed)
+            continue;
         ButtonResult shown;
         shown.name = b.name;
         result.buttons.push_back(shown);
@@ -69,11 +178,17 @@ void SkywandCheck::takeLayout(const ombrix_skywand_type& record) {
         track.entry = b.entry;
         buttonTracks.push_back(track);
     }
-    result.joystick.present = record.num_joystick > 0;
-    result.joystick.ok = !result.joystick.present; // nothing to check: skipped
+    if (record.num_joystick > 0 && !result.joystick.present) {
+        result.joystick.present = true;
+        result.joystick.ok = false;
+    }
+    if (!layoutKnown && (!result.buttons.empty() || result.joystick.present)) {
+        layoutKnown = true;
+        result.joystick.ok = !result.joystick.present; // nothing to check: skipped
+    }
 }
 
-void SkywandCheck::updateButtons(const ombrix_skywand_type& record, Clock::time_point now) {
+void SkywandCheck::updateButtons(const ombrix_skywand_type& record, double t) {
     for (size_t i = 0; i < buttonTracks.size(); ++i) {
         ButtonTrack& track = buttonTracks[i];
         ButtonResult& shown = result.buttons[i];
@@ -86,20 +201,22 @@ void SkywandCheck::updateButtons(const ombrix_skywand_type& record, Clock::time_
             continue;
         }
         if (down && !shown.down) {
-            if (track.sawDown && now - track.lastPressEdge <= bounceWindow)
+            if (track.sawDown && track.sawUp && t - track.lastRelease < bounceWindowS - timeGrainS)
                 ++shown.bounces;
             else
                 ++shown.presses;
             track.sawDown = true;
-            track.lastPressEdge = now;
-        } else if (!down && shown.down && track.sawDown) {
-            shown.ok = true;
+        } else if (!down && shown.down) {
+            track.sawUp = true;
+            track.lastRelease = t;
+            if (track.sawDown)
+                shown.ok = true;
         }
         shown.down = down;
     }
 }
 
-void SkywandCheck::updateJoystick(const ombrix_skywand_type& record, Clock::time_point now) {
+void SkywandCheck::updateJoystick(const ombrix_skywand_type& record, double t) {
     JoystickResult& stick = result.joystick;
     if (!stick.present)
         return;
@@ -107,15 +224,16 @@ void SkywandCheck::updateJoystick(const ombrix_skywand_type& record, Clock::time
         resting = false; // no values: the stick cannot be seen to rest
         return;
     }
-    const double x = record.joystick[0];
-    const double y = record.num_joystick >= 2 ? record.joystick[1] : 0.0;
+    // Compared as the floats they are: 0.9 sent is 0.9f received, a hair below 0.9 in double.
+    const float x = record.joystick[0];
+    const float y = record.num_joystick >= 2 ? record.joystick[1] : 0.0f;
     if (!std::isfinite(x) || !std::isfinite(y)) {
         resting = false;
         return;
     }
 
-    const double deflection = std::hypot(x, y);
-    stick.maxDeflection = std::max(stick.maxDeflection, deflection);
+    const float deflection = std::hypot(x, y);
+    stick.maxDeflection = std::max(stick.maxDeflection, double(deflection));
     if (deflection >= edgeDeflection) {
         bool& reached = stick.reached[static_cast<size_t>(direction(x, y))];
         if (!reached) {
@@ -128,53 +246,51 @@ void SkywandCheck::updateJoystick(const ombrix_skywand_type& record, Clock::time
         resting = false;
         return;
     }
-    if (!resting) {
+    // A gap without frames may hide a push of the stick: the rest starts again after it.
+    if (!resting || t - restLast > restGapS + timeGrainS) {
         resting = true;
-        restSince = now;
+        restSince = t;
         restSumX = restSumY = 0.0;
         restSamples = 0;
     }
+    restLast = t;
     restSumX += x;
     restSumY += y;
     ++restSamples;
     // Once passed, the rest that passed it stays in the report.
-    if (now - restSince >= restTime && !stick.ok) {
+    if (t - restSince >= restTimeS - timeGrainS && !stick.ok) {
         stick.restX = restSumX / double(restSamples);
         stick.restY = restSumY / double(restSamples);
         stick.ok = stick.directionsReached == 8;
     }
 }
 
-void SkywandCheck::updateTracking(std::uint32_t frameCounter, bool tracked, Clock::time_point now) {
-    TrackingResult& t = result.tracking;
-    if (haveCounter) {
-        // Unsigned arithmetic steps over the counter's wrap from 4294967295 to 0. A step back,
-        // or one forward too far to be a gap, is the controller counting anew: nothing lost.
-        // An equal counter is the same frame again: neither lost nor new.
-        const std::uint32_t step = frameCounter - lastCounter;
-        if (step >= 1 && step <= maxCountedGap)
-            t.lostFrames += long(step - 1);
-        else if (step != 0)
-            ++t.counterRestarts;
-    } else {
-        firstFrame = now;
-    }
-    haveCounter = true;
-    lastCounter = frameCounter;
-    lastFrame = now;
-
-    ++t.frames;
+void SkywandCheck::updateTracking(bool tracked) {
+    ++result.tracking.frames;
     if (tracked)
-        ++trackedFrames;
-    t.trackedShare = double(trackedFrames) / double(t.frames);
-    const double span = seconds(lastFrame - firstFrame);
-    t.rateHz = span > 0.0 ? double(t.frames - 1) / span : 0.0;
-    const double expected = double(t.frames + t.lostFrames);
-    t.ok = t.trackedShare >= minTrackedShare && double(t.lostFrames) <= maxLostShare * expected;
+        ++result.tracking.trackedFrames;
+    refreshTracking();
+}
+
+void SkywandCheck::refreshTracking() {
+    TrackingResult& t = result.tracking;
+    t.lostFrames = counters.lost();
+    t.reorderedFrames = counters.reordered();
+    t.repeatedFrames = counters.repeated();
+    t.counterRestarts = counters.restarts();
+    const double span = firstDatagram ? seconds(*lastDatagram - *firstDatagram) : 0.0;
+    t.rateHz = span > 0.0 ? double(counters.frames() + counters.repeated() - 1) / span : 0.0;
+    // In whole numbers, so that the threshold holds exactly as documented.
+    const long sent = counters.frames() + counters.lost();
+    t.ok = t.frames > 0 && 100 * t.trackedFrames >= minTrackedPercent * t.frames &&
+           100 * t.lostFrames <= maxLostPercent * sent;
 }
 
 bool SkywandCheck::allPassed() const {
     if (!layoutKnown || !result.joystick.ok || !result.tracking.ok)
+        return false;
+    // An empty checklist has nothing to pass on.
+    if (result.buttons.empty() && !result.joystick.present)
         return false;
     for (const ButtonResult& b : result.buttons)
         if (!b.ok)
@@ -189,7 +305,7 @@ std::vector<std::string> SkywandCheck::openItems() const {
     for (const ButtonResult& b : result.buttons)
         if (!b.ok)
             open.push_back(b.name);
-    if (!result.joystick.ok && layoutKnown)
+    if (!result.joystick.ok && result.joystick.present)
         open.push_back("Joystick");
     if (!result.tracking.ok)
         open.push_back("Tracking");
@@ -198,7 +314,7 @@ std::vector<std::string> SkywandCheck::openItems() const {
 
 CheckReport SkywandCheck::report(Clock::time_point now) const {
     CheckReport out = result;
-    out.durationS = seconds((finished() ? end : now) - start);
+    out.durationS = finished() ? endS : std::min(timeAt(now), limitS());
     out.openItems = openItems();
     return out;
 }

@@ -4,6 +4,7 @@
 #include "frameparser.h"
 #include "sockets.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -183,6 +184,9 @@ int Ombrix::get_num_body() const {
 }
 int Ombrix::get_num_skywand() const {
     return d->records.num_skywand;
+}
+int Ombrix::get_num_skywand_carried() const {
+    return std::min(d->records.num_skywand_carried, d->records.num_skywand);
 }
 int Ombrix::get_num_meatool() const {
     return d->records.num_meatool;

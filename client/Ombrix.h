@@ -161,6 +161,10 @@ public:
 
     int get_num_body() const;
     int get_num_skywand() const;
+    // How many Skywand records (ids 0 to this - 1) the last parsed frame's lines carried; the
+    // records after them keep an earlier frame's data. 0 when the frame had no Skywand line.
+    // Meaningful after a receive that returned true.
+    int get_num_skywand_carried() const;
     int get_num_meatool() const;
     int get_num_hand() const;
     int get_num_marker() const;

@@ -2,6 +2,8 @@
 
 #include "textscan.h"
 
+#include <algorithm>
+
 namespace {
 
 // Moves from anywhere in a line to the start of the next non-empty line, or
@@ -147,12 +149,14 @@ bool parse_bodies(char*& pos, FrameRecords& r) {
 // 6df 1 [0 1.000 20][1.0 2.0 3.0][1 0 0 0 1 0 0 0 1]
 // Eight button bits, four of them the joystick's directions.
 bool parse_skywands_old(char*& pos, FrameRecords& r, LineCounts& counts) {
-    return parse_button_records(pos, r.skywands, r.num_skywand, counts.skywand_line,
-                                [](ombrix_skywand_type& skywand, int bits) {
-                                    skywand.num_button = 8;
-                                    skywand.num_joystick = 2;
-                                    set_button_bits(skywand, bits);
-                                });
+    const bool parsed = parse_button_records(pos, r.skywands, r.num_skywand, counts.skywand_line,
+                                             [](ombrix_skywand_type& skywand, int bits) {
+                                                 skywand.num_button = 8;
+                                                 skywand.num_joystick = 2;
+                                                 set_button_bits(skywand, bits);
+                                             });
+    r.num_skywand_carried = std::max(r.num_skywand_carried, r.num_skywand);
+    return parsed;
 }
 
 // 6df2 2 1 [0 1.000 6 2][1.0 2.0 3.0][1 0 0 0 1 0 0 0 1][5 0.50 -0.25]
@@ -170,6 +174,7 @@ bool parse_skywands_new(char*& pos, FrameRecords& r) {
     pos = string_get_i(pos, n);
     if (pos == nullptr || n < 0 || n > total)
         return false;
+    r.num_skywand_carried = std::max(r.num_skywand_carried, n);
     for (int i = 0; i < n; ++i) {
         int head[3] = {0, 0, 0}; // id, button count, joystick count
         float quality = 0.0f;
@@ -368,6 +373,7 @@ bool apply_calibrated_counts(FrameRecords& r, const LineCounts& counts) {
 
 bool parse_frame(char* text, FrameRecords& records) {
     LineCounts counts;
+    records.num_skywand_carried = 0;
     char* pos = text;
     while (*pos != '\0') {
         if (!parse_line(pos, records, counts))

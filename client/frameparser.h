@@ -18,6 +18,9 @@ struct FrameRecords {
     std::vector<ombrix_body_type> bodies;
     int num_skywand = 0;
     std::vector<ombrix_skywand_type> skywands;
+    // Skywand records 0 to this - 1 were written by the newest frame's "6df " or "6df2 " lines;
+    // the others keep an earlier frame's data. Set anew by every parse.
+    int num_skywand_carried = 0;
     int num_meatool = 0;
     std::vector<ombrix_meatool_type> meatools;
     int num_hand = 0;

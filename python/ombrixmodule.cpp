@@ -299,6 +299,9 @@ PYBIND11_MODULE(ombrix, m) {
             "The datagram the last receive parsed, or tried to parse; empty when it read none.")
         .def("get_num_body", forward(&Ombrix::get_num_body), "Number of bodies.")
         .def("get_num_skywand", forward(&Ombrix::get_num_skywand), "Number of Skywands.")
+        .def("get_num_skywand_carried", forward(&Ombrix::get_num_skywand_carried),
+             "How many Skywand records (ids 0 to this - 1) the last frame's lines carried; the "
+             "records after them keep an earlier frame's data.")
         .def("get_num_meatool", forward(&Ombrix::get_num_meatool), "Number of measurement tools.")
         .def("get_num_hand", forward(&Ombrix::get_num_hand), "Number of hands.")
         .def("get_num_marker", forward(&Ombrix::get_num_marker), "Number of single markers.")

@@ -86,8 +86,10 @@ TEST_F(Frames, NewerSkywandWordsValuesCapacityAndRecordsBeyondTheLine) {
     EXPECT_TRUE(r.skywands[0].button[15] && !r.skywands[0].button[7]);
     EXPECT_EQ(r.skywands[0].joystick[7], 8.0f);
     EXPECT_FLOAT_EQ(r.skywands[1].quality, 0.6f); // not on the line: kept
+    EXPECT_EQ(r.num_skywand_carried, 1);
     ASSERT_TRUE(parse("6df2 3 0\n"));
     EXPECT_EQ(r.skywands[2].quality, 0.0f); // added by a larger total: all zero
+    EXPECT_EQ(r.num_skywand_carried, 0);
 }
 
 TEST_F(Frames, ToolsHandsAndMarkers) {

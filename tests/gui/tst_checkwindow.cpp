@@ -2,11 +2,13 @@
 // and drive the Check window's checklist to a pass, and the saved report says so.
 
 #include "checkwindow.h"
+#include "skywandtesterprobe.h"
 #include "windowfixture.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -94,6 +96,18 @@ void TestCheckWindow::findThenCheckTheDeviceInHand() {
          {QByteArray("\"device\": \"S2\""), QByteArray("\"verdict\": \"pass\""),
           "\"port\": " + QByteArray::number(port)})
         QVERIFY2(report.contains(entry), report.constData());
+
+    // A port change stops a running check; checking again runs on the port as the receiver
+    // read it.
+    childOf<QPushButton>(*check, "btn_restart")->click();
+    SkywandtesterProbe::changePort(window, QByteArray::number(port) + " # lab");
+    QTRY_COMPARE(childOf<QLabel>(*check, "lbl_verdict")->text(),
+                 QStringLiteral("stopped: the data port changed"));
+    childOf<QAction>(window, "action_check")->trigger();
+    QTRY_COMPARE(childOf<QLabel>(*check, "lbl_verdict")->text(), QStringLiteral("checking…"));
+    QVERIFY(check->saveReportTo(path));
+    QVERIFY(file.seek(0));
+    QVERIFY2(file.readAll().contains("\"port\": " + QByteArray::number(port)), "port lost");
 }
 
 QTEST_MAIN(TestCheckWindow)

@@ -30,7 +30,9 @@ void FrameSender::stop() {
 
 QByteArray FrameSender::frame(const QList<Device>& devices, unsigned number) {
     const QByteArray count = QByteArray::number(devices.size());
-    QByteArray text = "fr " + QByteArray::number(number) + "\nts 3.25\n6df2 " + count + ' ' + count;
+    // The controller's clock at 100 frames a second, so that the check can time by it.
+    QByteArray text = "fr " + QByteArray::number(number) + "\nts " +
+                      QByteArray::number(number * 0.01, 'f', 2) + "\n6df2 " + count + ' ' + count;
     for (qsizetype i = 0; i < devices.size(); ++i) {
         const Device& d = devices.at(i);
         text += " [" + QByteArray::number(i) + " 1.000 " + QByteArray::number(d.buttonCount) +

@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cmath>
+#include <csignal>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -188,21 +189,44 @@ std::string wandFrame(std::size_t counter, unsigned s1, unsigned s2, double x = 
     return frame.str() + "\n";
 }
 
-// The monitor with args on a free port, after the frames were sent to it 10 ms apart; S1 lies
-// on its button 1 throughout. Each state goes out twice, so that one skipped datagram on a busy
-// machine loses no press.
+// The monitor with args on a free port, after the frames were sent to it in bursts of `burst`
+// back-to-back datagrams 10 ms apart; S1 lies on its button 1 throughout.
 std::unique_ptr<ChildProcess> monitorAfter(std::vector<std::string> args,
-                                           const std::vector<std::string>& frames) {
+                                           const std::vector<std::string>& frames,
+                                           std::size_t burst = 1) {
     const unsigned short port = freeUdpPort();
     args.insert(args.end(), {"--port", std::to_string(port)});
     auto run = std::make_unique<ChildProcess>(OMBRIX_MONITOR_PATH, args);
     EXPECT_TRUE(waitUntilUdpBound(port)) << run->errors();
     UdpSocket sender;
-    for (const std::string& frame : frames) {
-        sender.send(port, frame);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        sender.send(port, frames[i]);
+        if ((i + 1) % burst == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
     }
     return run;
+}
+
+// S2's buttons each pressed and released, the stick at its edge in all eight directions, then
+// at rest for more than a second of 10 ms steps; each state in `copies` frames.
+std::vector<std::string> passingFrames(int copies) {
+    std::vector<std::string> frames;
+    const auto next = [&frames, copies](unsigned s2, double x = 0, double y = 0) {
+        for (int i = 0; i < copies; ++i) {
+            frames.push_back(wandFrame(frames.size() + 1, 1, s2, x, y));
+        }
+    };
+    for (unsigned s2 : {0u, 1u, 0u, 2u, 0u, 4u, 0u, 8u, 0u, 16u, 0u, 32u, 0u}) {
+        next(s2);
+    }
+    for (int k = 0; k < 8; ++k) {
+        next(0, 0.95 * std::cos(k * M_PI / 4), 0.95 * std::sin(k * M_PI / 4));
+    }
+    for (int i = 0; i < 125; ++i) {
+        next(0, 0.01, -0.02);
+    }
+    return frames;
 }
 
 TEST(Monitor, FindPrintsTheDeviceWhoseButtonGoesDownNotTheOneLyingOnIt) {
@@ -215,22 +239,9 @@ TEST(Monitor, FindPrintsTheDeviceWhoseButtonGoesDownNotTheOneLyingOnIt) {
     EXPECT_EQ(run->output(), "S2\n");
 }
 
+// Each state goes out twice, so that one skipped datagram on a busy machine loses no press.
 TEST(Monitor, CheckRunsToAPassAndWritesTheReport) {
-    std::vector<std::string> frames;
-    const auto next = [&frames](unsigned s2, double x = 0, double y = 0) {
-        for (int twice = 0; twice < 2; ++twice) {
-            frames.push_back(wandFrame(frames.size() + 1, 1, s2, x, y));
-        }
-    };
-    for (unsigned s2 : {0u, 1u, 0u, 2u, 0u, 4u, 0u, 8u, 0u, 16u, 0u, 32u, 0u}) {
-        next(s2);
-    }
-    for (int k = 0; k < 8; ++k) {
-        next(0, 0.95 * std::cos(k * M_PI / 4), 0.95 * std::sin(k * M_PI / 4));
-    }
-    while (frames.size() < 250) { // more than a second at rest
-        next(0, 0.01, -0.02);
-    }
+    const std::vector<std::string> frames = passingFrames(2);
     TempDir folder;
     auto run = monitorAfter({"--check", "2", "--report", folder.file("r.json")}, frames);
     EXPECT_EQ(run->wait(), 0) << run->output() << run->errors();
@@ -242,6 +253,35 @@ TEST(Monitor, CheckRunsToAPassAndWritesTheReport) {
     EXPECT_EQ(report["device"], "S2");
     EXPECT_EQ(report["verdict"], "pass");
     EXPECT_EQ(report["buttons"].size(), 6u);
+}
+
+// Bursts of 10 datagrams: the receiver drains most of each, yet the check counts every one.
+TEST(Monitor, CheckCountsTheDatagramsTheReceiverDrains) {
+    TempDir folder;
+    auto run = monitorAfter({"--check", "2", "--report", folder.file("r.json")}, passingFrames(10),
+                            10);
+    EXPECT_EQ(run->wait(), 0) << run->output() << run->errors();
+    const auto tracking = nlohmann::json::parse(readFile(folder.file("r.json")))["tracking"];
+    EXPECT_EQ(tracking["ok"], true) << tracking;
+    EXPECT_EQ(tracking["lost_frames"], 0) << tracking;
+}
+
+// SIGHUP (a closed terminal) ends the check as a fail with its report; the report replaces an
+// earlier one only then.
+TEST(Monitor, HangUpEndsTheCheckWithItsReport) {
+    TempDir folder;
+    const std::string path = folder.file("r.json");
+    writeFile(path, "earlier report");
+    auto run = monitorAfter({"--check", "2", "--report", path},
+                            std::vector<std::string>(20, wandFrame(7, 1, 0)));
+    EXPECT_EQ(readFile(path), "earlier report");
+    run->signal(SIGHUP);
+    EXPECT_EQ(run->wait(), 1);
+    EXPECT_NE(run->output().find("S2: fail after "), std::string::npos) << run->output();
+    EXPECT_NE(run->output().find(" (stopped); open: "), std::string::npos) << run->output();
+    const auto report = nlohmann::json::parse(readFile(path));
+    EXPECT_EQ(report["verdict"], "fail");
+    EXPECT_EQ(report["tracking"]["repeated_frames"], 19);
 }
 
 TEST(Monitor, FindAndCheckFailWhenTheTimeRunsOut) {

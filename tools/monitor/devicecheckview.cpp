@@ -6,7 +6,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -56,18 +60,40 @@ bool DeviceCheckView::start() {
         return true;
     }
     if (!options.report_file.empty()) {
-        report_file.open(options.report_file, std::ios::trunc);
-        if (!report_file.is_open()) {
+        // A temporary file in the same folder, renamed over the report once it is complete:
+        // an existing report stays as it was until then, whatever ends the run.
+        std::string name = options.report_file + ".XXXXXX";
+        const int fd = ::mkstemp(name.data());
+        if (fd < 0) {
             err << "ombrix-monitor: " << options.report_file
-                << ": cannot open for writing: " << std::strerror(errno) << "\n";
+                << ": cannot write beside it: " << std::strerror(errno) << "\n";
             return false;
         }
+        // mkstemp makes it private to the user; a report gets the mode any new file would get.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+        ::close(fd);
+        report_temp = name;
+        report_file.open(report_temp, std::ios::trunc);
     }
     err << "ombrix-monitor: checking " << device << " for at most "
         << fixedDecimal(timeLimitSeconds(), 0)
         << " s: press and release every button, push the stick to its edge in all eight "
            "directions, then let it rest for a second\n";
     return true;
+}
+
+void DeviceCheckView::datagramRead(std::string_view datagram) {
+    if (check) {
+        check->datagramRead(datagram, Clock::now());
+    }
+}
+
+void DeviceCheckView::frameUnparsed(std::string_view datagram) {
+    if (check) {
+        check->frameUnparsed(datagram);
+    }
 }
 
 void DeviceCheckView::frameParsed(const Ombrix& client) {
@@ -77,12 +103,15 @@ void DeviceCheckView::frameParsed(const Ombrix& client) {
         for (int i = 0; i < client.get_num_skywand(); ++i) {
             records.push_back(client.get_skywand(i));
         }
-        finder->addFrame(records);
+        finder->addFrame(records, client.get_num_skywand_carried());
         return;
     }
     // A device missing from the frame gives the untracked record: a frame it was not seen in.
-    check->addFrame(client.get_framecounter(), client.get_skywand(options.check - 1),
-                    Clock::now());
+    SkywandCheck::Frame frame;
+    frame.record = client.get_skywand(options.check - 1);
+    frame.carried = options.check <= client.get_num_skywand_carried();
+    frame.timestamp = client.get_timestamp();
+    check->addFrame(frame, Clock::now());
 }
 
 bool DeviceCheckView::tick() {
@@ -145,14 +174,18 @@ std::string DeviceCheckView::verdictLine(const CheckReport& report, bool stopped
 }
 
 bool DeviceCheckView::writeReport(const CheckReport& report) {
-    if (!report_file.is_open()) {
+    if (report_temp.empty()) {
         return true;
     }
     report_file << reportJson(report);
     report_file.close();
-    if (report_file.fail()) {
-        err << "ombrix-monitor: " << options.report_file
-            << ": write error: " << std::strerror(errno) << "\n";
+    const bool written = !report_file.fail();
+    const int write_errno = errno;
+    if (!written || std::rename(report_temp.c_str(), options.report_file.c_str()) != 0) {
+        err << "ombrix-monitor: " << options.report_file << ": "
+            << (written ? "cannot replace: " : "write error: ")
+            << std::strerror(written ? errno : write_errno) << "\n";
+        std::remove(report_temp.c_str());
         return false;
     }
     err << "ombrix-monitor: report written to " << options.report_file << "\n";
@@ -189,8 +222,9 @@ std::vector<DeviceCheckView::Item> DeviceCheckView::itemsOf(const CheckReport& r
     const TrackingResult& tracking = report.tracking;
     items.push_back({"Tracking", tracking.ok,
                      counted(tracking.frames, "frame", "frames") + ", " +
-                         fixedDecimal(tracking.trackedShare * 100.0, 1) + " % tracked, " +
+                         fixedDecimal(tracking.trackedShare(3) * 100.0, 1) + " % tracked, " +
                          std::to_string(tracking.lostFrames) + " lost, " +
+                         std::to_string(tracking.unparsable) + " unparsable, " +
                          fixedDecimal(tracking.rateHz, 1) + " Hz"});
     return items;
 }

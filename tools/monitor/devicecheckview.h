@@ -15,6 +15,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class Ombrix;
@@ -33,16 +34,20 @@ public:
     DeviceCheckView(const MonitorOptions& options, unsigned short port, std::ostream& out,
                     std::ostream& err, bool out_is_terminal);
 
-    // Opens the report file, so that a path that cannot be written fails now rather than after
-    // the check, and says on err what the user is to do. False with a message when the file
-    // cannot be opened.
+    // Creates the report's temporary file beside the report, so that a folder that cannot be
+    // written fails now rather than after the check, and says on err what the user is to do.
+    // False with a message when it cannot be created.
     bool start();
+    // Every datagram the client read, in arrival order, the ones it drained included.
+    void datagramRead(std::string_view datagram);
     // Every frame the client parsed, in the order they arrived.
     void frameParsed(const Ombrix& client);
+    // The newest datagram of a receive was not a frame.
+    void frameUnparsed(std::string_view datagram);
     // After every receive, whatever it gave: the time limit runs and the view follows. True
     // once the device is found or the verdict is in, so that the run can end.
     bool tick();
-    // The end of the run, stopped meaning by Ctrl+C: prints the outcome, writes the report and
+    // The end of the run, stopped meaning by Ctrl+C or a signal: prints the outcome, writes the report and
     // returns the exit status (0 found or passed, 1 otherwise or when the report failed).
     int finish(bool stopped);
 
@@ -76,6 +81,7 @@ private:
 
     std::optional<SkywandCheck> check;
     std::string device; // "S2"
+    std::string report_temp; // the report's temporary file while the check runs
     std::ofstream report_file;
     Clock::time_point next_redraw;
     std::size_t lines_shown = 0;          // lines of the in-place block now on the terminal

@@ -26,6 +26,7 @@ void installSignalHandlers() {
     action.sa_flags = 0; // no SA_RESTART: a waiting receive returns at once
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr); // a closed terminal ends a check with its report
     // A reader that goes away shows as a write error, so the run can end with its summary.
     std::signal(SIGPIPE, SIG_IGN);
 }

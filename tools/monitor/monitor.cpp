@@ -132,6 +132,22 @@ int Monitor::run(const std::atomic<bool>& stop) {
             return runtime_failure;
         }
     }
+    if (options.check) {
+        // Room for a burst while the machine holds the monitor up: the check counts every one.
+        client->set_data_queue_size(forward_queue_bytes);
+    }
+    if (forwarder || device_check) {
+        // Every datagram read, the drained ones too: forwarded before the newest is parsed,
+        // and counted by the check, so that its lost frames are the controller's, not ours.
+        client->set_datagram_observer([this](std::string_view datagram) {
+            if (forwarder) {
+                forwarder->forward(datagram);
+            }
+            if (device_check) {
+                device_check->datagramRead(datagram);
+            }
+        });
+    }
     start_s = seconds();
     stats.emplace(start_s);
     view.emplace(port, options.record_file);
@@ -142,7 +158,8 @@ int Monitor::run(const std::atomic<bool>& stop) {
     err.flush();
 
     while (!finished && !stop.load()) {
-        if (options.duration && seconds() - start_s >= *options.duration) {
+        // A check keeps its own time limit, on the controller's clock where the frames have one.
+        if (options.duration && !options.check && seconds() - start_s >= *options.duration) {
             break;
         }
         receiveOnce(stop);
@@ -169,9 +186,11 @@ int Monitor::run(const std::atomic<bool>& stop) {
         record_file.flush();
         checkStreams();
     }
-    if (device_check && status == success) {
-        // Before the summary, which would otherwise land inside the checklist's block.
-        status = device_check->finish(stop.load());
+    if (device_check) {
+        // Before the summary, which would otherwise land inside the checklist's block. Even
+        // when the output failed (a closed terminal): the report is written all the same.
+        const int check_status = device_check->finish(stop.load());
+        status = status == success ? check_status : status;
     }
     std::ostream& summary_out = options.view == MonitorOptions::View::summary ? out : err;
     summary_out << view->finalLine(*stats, end_s - start_s, recorded)
@@ -192,8 +211,6 @@ bool Monitor::openForwarding(unsigned short port) {
     // Every datagram is wanted now, not only the newest: room for a burst while the output or
     // the machine holds the monitor up.
     client->set_data_queue_size(forward_queue_bytes);
-    client->set_datagram_observer(
-        [this](std::string_view datagram) { forwarder->forward(datagram); });
     next_forward_report_s = seconds() + plain_refresh_s;
     return true;
 }
@@ -296,6 +313,9 @@ void Monitor::frameParsed(double now) {
 
 void Monitor::datagramUnparsed(double now, std::string_view datagram, unsigned dropped) {
     stats->parseFailed(now, dropped);
+    if (device_check) {
+        device_check->frameUnparsed(datagram);
+    }
     record(now, datagram, dropped);
     switch (options.view) {
     case MonitorOptions::View::summary:

@@ -79,8 +79,8 @@ what exactly the controller sends.
                        released, the joystick at its edge in all eight directions and
                        then at rest for a second, the tracking; ends at the verdict
                        (below); --duration is its time limit, 120 s by default
-  --report FILE        with --check: write the check's report to FILE as JSON (below);
-                       an existing FILE is replaced
+  --report FILE        with --check: write the check's report to FILE as JSON at the
+                       end (below); an existing FILE is replaced only then
   --forward HOST:PORT  pass every datagram read on to HOST:PORT (an IPv4 address or a
                        host name), unchanged and in arrival order, unparsable ones too;
                        repeat for up to 8 destinations. The tester or an application
@@ -135,14 +135,27 @@ and --skywand, --raw and --json, whose lines would mix with theirs. The options 
 ten times a second when the output is a terminal; otherwise one line tells when the
 device's data first arrives and one when an item passes (or no longer does). The last line
 gives the verdict: "S2: pass in 14.2 s", or with the items still open "S2: fail after
-120.0 s (time limit); open: Joystick". Frames skipped while an older one waited count as
-lost in the check, as in the tester. The report holds "device", "verdict", "started",
-"duration_s", "port", "buttons" [{"name","ok","presses","bounces"}], "joystick" {"ok",
-"skipped","directions_reached","max_deflection","rest_x","rest_y"}, "tracking" {"ok",
-"frames","tracked_share","lost_frames","counter_restarts","rate_hz"} and "open" (the
-items not passed).
+120.0 s (time limit); open: Joystick". The check takes a frame as evidence of the device
+only when the frame's Skywand line carried the device's record with quality 0 or more; an
+empty checklist never passes. Presses, bounces (a press less than 30 ms after the button
+came up), the one-second rest and the time limit are timed by the frames' "ts" when the
+frames have one, by arrival otherwise ("time_base" in the report); nothing arriving after
+the limit can pass. Lost frames are counters the controller skipped: the frame counter of
+every datagram read counts, those skipped to reach the newest too, so a busy machine loses
+none; a counter arriving late (within 64) is reordered, one arriving again repeated, and a
+step back of more or a jump beyond 1000000 a restart, none of them lost. Datagrams that are
+not a frame are counted as unparsable, not as lost. The report holds "device", "verdict",
+"started", "duration_s", "time_base", "port", "buttons" [{"name","ok","presses",
+"bounces"}], "joystick" {"ok","skipped","directions_reached","max_deflection","rest_x",
+"rest_y"}, "tracking" {"ok","frames","tracked_share","lost_frames","reordered_frames",
+"repeated_frames","unparsable","counter_restarts","rate_hz"} and "open" (the items not
+passed); "tracked_share" is cut, not rounded, to 4 decimals, so it never reads 0.95 below
+the 95 % needed. The report goes to a temporary file beside FILE that replaces FILE only
+once complete; an existing FILE stays untouched until then.
 
-Ctrl+C (SIGINT) or SIGTERM stops the monitor; the final summary is printed either way.
+Ctrl+C (SIGINT), SIGTERM or SIGHUP (a closed terminal) stops the monitor; the final summary
+is printed either way; a check ends as a fail, its verdict line saying it was stopped, and
+its report is written.
 
 Exit status: 0 when the run ended as asked (also by Ctrl+C), 1 on a run-time failure (port
 in use, record file not writable, output not writable), 2 on a bad argument. With --find:
