@@ -5,7 +5,9 @@
 #include "checkfeed.h"
 #include "checkmarkstyle.h"
 #include "checkwindow.h"
+#include "framesender.h"
 #include "joystickwidget.h"
+#include "Ombrix.h"
 #include "windowfixture.h"
 
 #include <QAccessible>
@@ -27,32 +29,28 @@ QAccessibleInterface* accessible(QObject* object) {
     return QAccessible::queryAccessibleInterface(object);
 }
 
-// A six-button device in the check: every press of button 1 bounces once, the stick visits
-// all eight directions and comes to rest off centre for the second a rest takes.
+// A six-button device in the check, its frames through a real client on loopback 10 ms apart
+// on the controller's clock: every press of button 1 bounces once, the stick visits all eight
+// directions and comes to rest off centre for the second a rest takes.
 void feedLongResults(CheckFeed& feed) {
+    Ombrix client("", 0, 0, 20000, 1000000, 0);
+    QVERIFY(client.valid());
+    UdpSocket controller;
     unsigned counter = 0;
-    const auto frame = [&](unsigned buttons, float x, float y) {
-        ombrix_skywand_type record{};
-        record.quality = 1.0;
-        record.num_button = 6;
-        record.num_joystick = 2;
-        for (int b = 0; b < 6; ++b)
-            record.button[b] = (buttons >> b) & 1u;
-        record.joystick[0] = x;
-        record.joystick[1] = y;
-        feed.framePublished(++counter, {record});
+    const auto frame = [&](quint32 buttons, double x, double y) {
+        controller.send(client.get_data_port(),
+                        FrameSender::frame({{6, buttons, x, y}}, ++counter).toStdString());
+        QVERIFY(client.receive());
+        feed.datagramRead(client.get_datagram());
+        feed.framePublished(client, {client.get_skywand(0)});
     };
     for (int press = 0; press < 12; ++press)
-        for (unsigned buttons : {1u, 0u, 1u, 0u})
+        for (quint32 buttons : {1u, 0u, 1u, 0u})
             frame(buttons, 0, 0);
     for (int k = 0; k < 8; ++k)
-        frame(0, float(0.99 * std::cos(k * M_PI / 4)), float(0.99 * std::sin(k * M_PI / 4)));
-    QElapsedTimer rest;
-    rest.start();
-    while (rest.elapsed() < 1100) {
-        frame(0, -0.01f, 0.02f);
-        QTest::qWait(20);
-    }
+        frame(0, 0.99 * std::cos(k * M_PI / 4), 0.99 * std::sin(k * M_PI / 4));
+    for (int rest = 0; rest < 110; ++rest)
+        frame(0, -0.01, 0.02);
 }
 
 QPalette darkPalette() {
