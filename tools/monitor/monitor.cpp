@@ -1,7 +1,6 @@
 #include "monitor.h"
 
 #include "Ombrix.h"
-#include "fixeddecimal.h"
 #include "forwarder.h"
 #include "frametext.h"
 
@@ -10,6 +9,7 @@
 #include <chrono>
 #include <cstring>
 #include <ctime>
+#include <fmt/format.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
@@ -226,7 +226,7 @@ void Monitor::receiveOnce(const std::atomic<bool>& stop) {
         stats->waitedInVain(now);
         if (options.view == MonitorOptions::View::skywand && stats->timeouts() > silence_reported) {
             silence_reported = stats->timeouts();
-            out << "no frame for " << fixedDecimal(now - stats->silenceStart(), 0) << " s\n";
+            out << "no frame for " << fmt::format("{:.0f}", now - stats->silenceStart()) << " s\n";
         }
         return;
     }
@@ -245,7 +245,7 @@ void Monitor::receiveOnce(const std::atomic<bool>& stop) {
         out << "receive error (empty or unreadable datagram)\n";
         break;
     case MonitorOptions::View::raw:
-        out << "# " << fixedDecimal(now - start_s, 3)
+        out << "# " << fmt::format("{:.3f}", now - start_s)
             << " s, receive error (empty or unreadable)\n\n";
         break;
     case MonitorOptions::View::json:
@@ -258,7 +258,7 @@ void Monitor::receiveOnce(const std::atomic<bool>& stop) {
 std::string Monitor::arrivalNote(double now, std::size_t bytes, unsigned dropped,
                                  const std::string& outcome) const {
     std::string note =
-        fixedDecimal(now - start_s, 3) + " s, " + std::to_string(bytes) + " bytes, " + outcome;
+        fmt::format("{:.3f}", now - start_s) + " s, " + std::to_string(bytes) + " bytes, " + outcome;
     if (dropped > 0) {
         note += ", " + std::to_string(dropped) + " older dropped";
     }

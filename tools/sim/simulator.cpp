@@ -1,7 +1,7 @@
 #include "simulator.h"
 
 #include "commandserver.h"
-#include "fixeddecimal.h"
+#include "decimaltext.h"
 #include "frameformatter.h"
 #include "pacer.h"
 #include "replayreader.h"
@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <fmt/format.h>
 #include <memory>
 
 #ifndef OMBRIX_SIM_VERSION
@@ -20,16 +21,6 @@ namespace {
 
 constexpr double ns_per_ms = 1e6;
 constexpr double ns_per_s = 1e9;
-
-// "60", "59.94", "2000": a rate as a person would write it.
-std::string formatRate(double rate) {
-    std::string text = fixedDecimal(rate, 3);
-    text.erase(text.find_last_not_of('0') + 1);
-    if (text.back() == '.') {
-        text.pop_back();
-    }
-    return text;
-}
 
 // Where the frames come from: the generated scene or a replay file.
 class FrameSource {
@@ -162,7 +153,7 @@ CommandProtocol makeProtocol(const SimOptions& options) {
     protocol.defineParameter("tracking exposure", "250", true);
     protocol.defineParameter("output host", options.host, false);
     protocol.defineParameter("output port", std::to_string(options.port), false);
-    protocol.defineParameter("output rate", formatRate(options.rate), false);
+    protocol.defineParameter("output rate", formatDecimal(options.rate, 3), false);
     protocol.defineParameter("skywand count",
                              options.replay_file.empty() ? std::to_string(options.skywands) : "-",
                              false);
@@ -232,7 +223,7 @@ int Simulator::run(const std::atomic<bool>& stop) {
                 << (replay_frames == 1 ? "" : "s") << (options.loop ? ", looped" : "") << ")";
         }
         out << (fast                          ? " as fast as possible"
-                : options.replay_file.empty() ? " at " + formatRate(options.rate) + " Hz"
+                : options.replay_file.empty() ? " at " + formatDecimal(options.rate, 3) + " Hz"
                                               : " at the file's pace");
         out << " to " << sender.destination();
         if (server) {
@@ -311,13 +302,13 @@ std::string Simulator::summary(const Counters& counters, unsigned resyncs) const
         const double seconds =
             static_cast<double>(counters.last_send_ns - counters.first_send_ns) / ns_per_s;
         const double achieved = static_cast<double>(counters.sent - 1) / seconds;
-        text += " in " + fixedDecimal(seconds, 3) + " s, " + fixedDecimal(achieved, 2) + " Hz";
+        text += fmt::format(" in {:.3f} s, {:.2f} Hz", seconds, achieved);
     }
     const bool fast = options.fast || options.rate <= 0;
     if (fast) {
         text += " (as fast as possible)";
     } else if (options.replay_file.empty()) {
-        text += " (asked " + formatRate(options.rate) + " Hz)";
+        text += " (asked " + formatDecimal(options.rate, 3) + " Hz)";
     } else {
         text += " (at the file's pace)";
     }
