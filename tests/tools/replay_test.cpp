@@ -15,22 +15,15 @@ namespace {
 using namespace std::string_literals;
 
 struct Read {
-    std::vector<ReplayFrame> frames; // every frame up to the first that is not one
-    ReplayReader::Result result;     // how reading ended
+    std::vector<ReplayFrame> frames; // every frame up to the first error
+    ReplayReader::Result result;
     std::string error;
 };
 
 Read readAll(const std::string& text) {
-    std::istringstream in(text);
     ReplayReader reader;
-    reader.attach(in, "test.replay");
-    Read read{std::vector<ReplayFrame>(1), {}, {}};
-    while ((read.result = reader.next(read.frames.back())) == ReplayReader::Result::frame) {
-        read.frames.emplace_back();
-    }
-    read.frames.pop_back();
-    read.error = reader.error();
-    return read;
+    const ReplayReader::Result result = reader.parse(text, "test.replay");
+    return {reader.frames(), result, reader.error()};
 }
 
 TEST(Replay, WrittenDatagramsComeBackByteForByte) {
@@ -51,7 +44,7 @@ TEST(Replay, WrittenDatagramsComeBackByteForByte) {
         writer.writeFrame(datagrams[i], i / 7.0);
     }
     const Read read = readAll(out.str());
-    ASSERT_EQ(read.result, ReplayReader::Result::end) << read.error;
+    ASSERT_EQ(read.result, ReplayReader::Result::ok) << read.error;
     const std::vector<ReplayFrame>& back = read.frames;
     ASSERT_EQ(back.size(), datagrams.size());
     for (std::size_t i = 0; i < datagrams.size(); ++i) {
@@ -63,7 +56,7 @@ TEST(Replay, WrittenDatagramsComeBackByteForByte) {
 TEST(Replay, HandWrittenFileReadsAsDocumented) {
     const Read read = readAll("# comment\r\n\nfr 1\nts 0.0\n\n  \t \n@delay 20\nfr 2\r\n# skipped\n"
                               "6df2 1\\\n [0]\n\n@delay .5\nfr 3\\r\\n\\\n\nfr\\t4\\x41\\0\\\\\n");
-    ASSERT_EQ(read.result, ReplayReader::Result::end) << read.error;
+    ASSERT_EQ(read.result, ReplayReader::Result::ok) << read.error;
     const std::vector<ReplayFrame>& frames = read.frames;
     ASSERT_EQ(frames.size(), 4u);
     EXPECT_EQ(frames[0].datagram, "fr 1\nts 0.0\n");
@@ -95,9 +88,7 @@ TEST(Replay, MalformedFilesAreRefusedNamingFileAndLine) {
 TEST(Replay, EndlessDeviceIsRefusedPromptly) {
     const auto start = std::chrono::steady_clock::now();
     ReplayReader reader;
-    ASSERT_TRUE(reader.open("/dev/zero"));
-    ReplayFrame frame;
-    EXPECT_EQ(reader.next(frame), ReplayReader::Result::format_error);
+    EXPECT_EQ(reader.load("/dev/zero"), ReplayReader::Result::format_error);
     EXPECT_NE(reader.error().find("/dev/zero:1: a line longer than"), std::string::npos);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
 }

@@ -2,12 +2,14 @@
 
 #include "decimaltext.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 
 namespace {
 
-bool isBlank(const std::string& line) {
+bool isBlank(std::string_view line) {
     return line.find_first_not_of(" \t") == std::string::npos;
 }
 
@@ -24,77 +26,41 @@ int hexValue(char c) {
     return -1;
 }
 
-enum class LineRead { line, end, too_long };
-
-// Reads one line as std::getline does (the line feed taken, not stored), but gives up once the
-// line holds more than `limit` characters, so that a file without line ends (or a device such
-// as /dev/zero) cannot make the line grow without bound.
-LineRead readLine(std::istream& in, std::string& line, std::size_t limit) {
-    line.clear();
-    char chunk[4096];
-    for (;;) {
-        in.getline(chunk, sizeof chunk);
-        const auto taken = static_cast<std::size_t>(in.gcount());
-        if (in.fail() && !in.eof() && !in.bad() && taken == sizeof chunk - 1) {
-            // The chunk filled up before the line ended.
-            line.append(chunk, taken);
-            if (line.size() > limit) {
-                return LineRead::too_long;
-            }
-            in.clear();
-            continue;
-        }
-        if (in.eof()) {
-            line.append(chunk, taken);
-            return line.empty() && taken == 0 ? LineRead::end : LineRead::line;
-        }
-        if (in.fail()) {
-            return LineRead::end; // a read error; the caller looks at bad()
-        }
-        line.append(chunk, taken - 1); // the line feed counts in gcount()
-        return line.size() > limit ? LineRead::too_long : LineRead::line;
-    }
-}
-
 } // namespace
 
-bool ReplayReader::open(const std::string& path) {
-    name = path;
-    file = std::make_unique<std::ifstream>(path, std::ios::binary);
-    if (!file->is_open()) {
+ReplayReader::Result ReplayReader::load(const std::string& path) {
+    frames_read.clear();
+    std::ifstream file(path, std::ios::binary);
+    if (!file.is_open()) {
         error_text = path + ": cannot open: " + std::strerror(errno);
-        in = nullptr;
-        return false;
+        return Result::io_error;
     }
-    in = file.get();
-    line_number = 0;
-    pending_delay.reset();
-    error_text.clear();
-    return true;
-}
-
-void ReplayReader::attach(std::istream& stream, const std::string& stream_name) {
-    file.reset();
-    in = &stream;
-    name = stream_name;
-    line_number = 0;
-    pending_delay.reset();
-    error_text.clear();
-}
-
-bool ReplayReader::rewind() {
-    if (in == nullptr) {
-        return false;
+    std::string text;
+    std::size_t line_start = 0;
+    std::vector<char> chunk(1 << 16);
+    while (file.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || file.gcount() > 0) {
+        const std::size_t old_size = text.size();
+        text.append(chunk.data(), static_cast<std::size_t>(file.gcount()));
+        if (text.size() > max_file_size) {
+            error_text = path + ": larger than " + std::to_string(max_file_size >> 20) +
+                         " MiB, the most a replay may hold";
+            return Result::format_error;
+        }
+        const std::size_t line_feed = text.rfind('\n');
+        if (line_feed != std::string::npos && line_feed >= old_size) {
+            line_start = line_feed + 1;
+        }
+        // A file without line ends (or a device such as /dev/zero) is read no further than the
+        // first line that is too long; parse() names it.
+        if (text.size() - line_start > max_line_length) {
+            break;
+        }
     }
-    in->clear();
-    in->seekg(0);
-    if (!in->good()) {
-        error_text = name + ": cannot go back to the start of the file";
-        return false;
+    if (file.bad()) {
+        error_text = path + ": cannot read: " + std::strerror(errno);
+        return Result::io_error;
     }
-    line_number = 0;
-    pending_delay.reset();
-    return true;
+    return parse(text, path);
 }
 
 ReplayReader::Result ReplayReader::formatError(const std::string& what) {
@@ -108,7 +74,7 @@ ReplayReader::Result ReplayReader::formatError(long line, const std::string& wha
 
 // Appends the bytes a data line stands for. joins_next tells whether the line ends in an
 // unescaped backslash, which suppresses the line feed after it.
-bool ReplayReader::decodeLine(const std::string& line, std::string& datagram, bool& joins_next) {
+bool ReplayReader::decodeLine(std::string_view line, std::string& datagram, bool& joins_next) {
     joins_next = false;
     for (std::size_t i = 0; i < line.size(); ++i) {
         const char c = line[i];
@@ -200,36 +166,28 @@ bool ReplayReader::readDirective(const std::string& line) {
     return true;
 }
 
-ReplayReader::Result ReplayReader::next(ReplayFrame& frame) {
-    if (in == nullptr) {
-        if (error_text.empty()) {
-            error_text = "no replay file is open";
-        }
-        return Result::io_error;
-    }
-    frame.datagram.clear();
-    frame.delay_ms.reset();
-    frame.line = 0;
+ReplayReader::Result ReplayReader::parse(std::string_view text, const std::string& file_name) {
+    name = file_name;
+    frames_read.clear();
+    error_text.clear();
+    line_number = 0;
+    pending_delay.reset();
     bool in_block = false;
-    std::string line;
-    for (;;) {
-        const LineRead read = readLine(*in, line, max_line_length);
-        if (read == LineRead::end) {
-            break;
-        }
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t line_feed = std::min(text.find('\n', start), text.size());
+        std::string_view line = text.substr(start, line_feed - start);
+        start = line_feed + 1;
         ++line_number;
-        if (read == LineRead::too_long) {
+        if (line.size() > max_line_length) {
             return formatError("a line longer than " + std::to_string(max_line_length) +
                                " characters (a frame holds at most " +
                                std::to_string(max_datagram) + " bytes)");
         }
         if (!line.empty() && line.back() == '\r') {
-            line.pop_back(); // a file saved with CR LF line ends
+            line.remove_suffix(1); // a file saved with CR LF line ends
         }
         if (isBlank(line)) {
-            if (in_block) {
-                return Result::frame;
-            }
+            in_block = false;
             continue;
         }
         if (line[0] == '#') {
@@ -240,17 +198,17 @@ ReplayReader::Result ReplayReader::next(ReplayFrame& frame) {
                 return formatError("a directive inside a frame: end the frame with a blank line "
                                    "first (a datagram line that begins with @ is written \\x40)");
             }
-            if (!readDirective(line)) {
+            if (!readDirective(std::string(line))) {
                 return Result::format_error;
             }
             continue;
         }
         if (!in_block) {
             in_block = true;
-            frame.line = line_number;
-            frame.delay_ms = pending_delay;
+            frames_read.push_back({{}, pending_delay, line_number});
             pending_delay.reset();
         }
+        ReplayFrame& frame = frames_read.back();
         bool joins_next = false;
         if (!decodeLine(line, frame.datagram, joins_next)) {
             return Result::format_error;
@@ -264,15 +222,8 @@ ReplayReader::Result ReplayReader::next(ReplayFrame& frame) {
                                                " bytes, the most one UDP datagram carries");
         }
     }
-    if (in->bad()) {
-        error_text = name + ": read error after line " + std::to_string(line_number);
-        return Result::io_error;
-    }
-    if (in_block) {
-        return Result::frame;
-    }
     if (pending_delay) {
         return formatError(pending_delay_line, "@delay is not followed by a frame");
     }
-    return Result::end;
+    return Result::ok;
 }

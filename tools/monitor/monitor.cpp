@@ -3,17 +3,14 @@
 #include "Ombrix.h"
 #include "forwarder.h"
 #include "frametext.h"
+#include "hostlookup.h"
 
-#include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <ctime>
 #include <fmt/format.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 
 #ifndef OMBRIX_MONITOR_VERSION
 #define OMBRIX_MONITOR_VERSION "unknown"
@@ -58,34 +55,6 @@ double Monitor::seconds() const {
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-std::string Monitor::describePortFailure(unsigned short port) {
-    const std::string name = "port " + std::to_string(port);
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return "cannot open a UDP socket: " + std::string(std::strerror(errno));
-    }
-    // The client binds the same way: every local address, no address reuse.
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    address.sin_port = htons(port);
-    const int result = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    const int bind_errno = errno;
-    ::close(fd);
-    if (result == 0) {
-        // Free again by now: whatever held it has let go.
-        return "cannot open UDP " + name + "; it may have been in use for a moment, try again";
-    }
-    switch (bind_errno) {
-    case EADDRINUSE:
-        return name + " is already in use by another program";
-    case EACCES:
-        return name + " is reserved for privileged programs; choose one from 1024 up";
-    default:
-        return "cannot open UDP " + name + ": " + std::strerror(bind_errno);
-    }
-}
-
 bool Monitor::openRecording(unsigned short port) {
     if (options.record_file.empty()) {
         return true;
@@ -112,10 +81,17 @@ int Monitor::run(const std::atomic<bool>& stop) {
             return bad_input;
         }
     }
+    errno = 0;
     client = std::make_unique<Ombrix>("", 0, options.port, receive_buffer_size, receive_timeout_us,
                                       1000000);
     if (!client->valid()) {
-        err << "ombrix-monitor: " << describePortFailure(options.port) << "\n"
+        // The client closes the socket whose bind failed and frees its block, neither of which
+        // changes errno; 0 means it failed before reaching the system.
+        const int bind_errno = errno;
+        err << "ombrix-monitor: "
+            << (bind_errno != 0 ? bindFailure("port", options.port, bind_errno)
+                                : "cannot open UDP port " + std::to_string(options.port))
+            << "\n"
             << "Stop that program, or listen on another port with --port.\n";
         return runtime_failure;
     }
@@ -341,13 +317,7 @@ void Monitor::showSummary(double now, bool final_refresh) {
             const std::vector<std::string> forwarding = forwarder->destinationLines();
             lines.insert(lines.end(), forwarding.begin(), forwarding.end());
         }
-        if (live_lines_shown > 0) {
-            out << "\033[" << live_lines_shown << "A"; // back to the block's first line
-        }
-        for (const std::string& line : lines) {
-            out << "\r\033[K" << line << "\n";
-        }
-        live_lines_shown = lines.size();
+        live_block.draw(out, lines);
         next_refresh_s = now + terminal_refresh_s;
     } else {
         if (!final_refresh) {

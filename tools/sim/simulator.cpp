@@ -21,6 +21,8 @@ namespace {
 
 constexpr double ns_per_ms = 1e6;
 constexpr double ns_per_s = 1e9;
+// How often the command port is looked at while frames go out without a wait between them.
+constexpr std::int64_t serve_interval_ns = 1'000'000;
 
 // Where the frames come from: the generated scene or a replay file.
 class FrameSource {
@@ -67,80 +69,49 @@ private:
 
 class ReplaySource : public FrameSource {
 public:
-    ReplaySource(ReplayReader& reader, const SimOptions& options, std::ostream& err)
-        : reader(reader), loop(options.loop), fast(options.fast || options.rate <= 0),
-          interval_ns(options.rate > 0 ? std::llround(ns_per_s / options.rate) : 0), err(err) {}
+    ReplaySource(const std::vector<ReplayFrame>& frames, const SimOptions& options)
+        : frames(frames), loop(options.loop), fast(options.fast || options.rate <= 0),
+          interval_ns(options.rate > 0 ? std::llround(ns_per_s / options.rate) : 0) {}
 
     bool next(std::string& datagram, std::int64_t& offset_ns, std::int64_t) override {
-        ReplayReader::Result result = reader.next(frame);
-        if (result == ReplayReader::Result::end && loop) {
-            if (!reader.rewind()) {
-                return fail();
+        if (index == frames.size()) {
+            if (!loop) {
+                return false;
             }
-            result = reader.next(frame);
+            index = 0;
         }
-        if (result != ReplayReader::Result::frame) {
-            return result == ReplayReader::Result::end ? false : fail();
-        }
-        if (sent_any && !fast) {
+        const ReplayFrame& frame = frames[index++];
+        if (count > 0 && !fast) {
             schedule_ns += frame.delay_ms ? std::llround(*frame.delay_ms * ns_per_ms) : interval_ns;
         }
-        sent_any = true;
         offset_ns = schedule_ns;
         datagram = frame.datagram;
         ++count;
         return true;
     }
     std::uint32_t frameCounter() const override { return static_cast<std::uint32_t>(count); }
-    bool failed() const { return error_seen; }
 
 private:
-    bool fail() {
-        err << "ombrix-sim: " << reader.error() << "\n";
-        error_seen = true;
-        return false;
-    }
-
-    ReplayReader& reader;
-    ReplayFrame frame;
+    const std::vector<ReplayFrame>& frames;
     bool loop;
     bool fast;
     std::int64_t interval_ns;
-    std::ostream& err;
-    bool sent_any = false;
-    bool error_seen = false;
+    std::size_t index = 0;
     std::int64_t schedule_ns = 0;
     std::uint64_t count = 0;
 };
 
-// Reads the whole file once, so that a malformed file is refused before anything is sent.
-int checkReplayFile(ReplayReader& reader, const std::string& path, std::uint64_t& frames,
-                    std::ostream& err) {
-    if (!reader.open(path)) {
+// The whole file, read and checked before anything is sent.
+int loadReplayFile(ReplayReader& reader, const std::string& path, std::ostream& err) {
+    const ReplayReader::Result result = reader.load(path);
+    if (result != ReplayReader::Result::ok) {
         err << "ombrix-sim: " << reader.error() << "\n";
-        return Simulator::runtime_failure;
+        return result == ReplayReader::Result::io_error ? Simulator::runtime_failure
+                                                        : Simulator::bad_input;
     }
-    ReplayFrame frame;
-    frames = 0;
-    while (true) {
-        const ReplayReader::Result result = reader.next(frame);
-        if (result == ReplayReader::Result::end) {
-            break;
-        }
-        if (result != ReplayReader::Result::frame) {
-            err << "ombrix-sim: " << reader.error() << "\n";
-            return result == ReplayReader::Result::io_error ? Simulator::runtime_failure
-                                                            : Simulator::bad_input;
-        }
-        ++frames;
-    }
-    if (frames == 0) {
+    if (reader.frames().empty()) {
         err << "ombrix-sim: " << path << ": the file holds no frame\n";
         return Simulator::bad_input;
-    }
-    if (!reader.rewind()) {
-        err << "ombrix-sim: " << reader.error() << "\n";
-        return Simulator::runtime_failure;
     }
     return Simulator::success;
 }
@@ -172,13 +143,13 @@ Simulator::Simulator(const SimOptions& options, std::ostream& out, std::ostream&
 
 int Simulator::run(const std::atomic<bool>& stop) {
     ReplayReader reader;
-    std::uint64_t replay_frames = 0;
     if (!options.replay_file.empty()) {
-        const int status = checkReplayFile(reader, options.replay_file, replay_frames, err);
+        const int status = loadReplayFile(reader, options.replay_file, err);
         if (status != success) {
             return status;
         }
     }
+    const std::size_t replay_frames = reader.frames().size();
 
     UdpSender sender;
     std::string error;
@@ -209,7 +180,7 @@ int Simulator::run(const std::atomic<bool>& stop) {
     if (options.replay_file.empty()) {
         source = std::make_unique<SceneSource>(options);
     } else {
-        source = std::make_unique<ReplaySource>(reader, options, err);
+        source = std::make_unique<ReplaySource>(reader.frames(), options);
     }
 
     if (!options.quiet) {
@@ -233,11 +204,15 @@ int Simulator::run(const std::atomic<bool>& stop) {
     }
 
     Pacer pacer;
+    if (server) {
+        pacer.serve = [&server](std::int64_t wait_ns) { server->serve(wait_ns); };
+    }
     Counters counters;
     // -1: no duration asked for. (A plain value keeps GCC from seeing an uninitialised optional.)
     const std::int64_t duration_ns =
         options.duration ? std::llround(*options.duration * ns_per_s) : -1;
     std::string datagram;
+    std::int64_t served_ns = 0;
     pacer.start();
     while (!stop.load()) {
         if (options.frames && counters.sent + counters.failed >= *options.frames) {
@@ -266,6 +241,11 @@ int Simulator::run(const std::atomic<bool>& stop) {
         }
         const int failure = sender.send(datagram);
         const std::int64_t now_ns = pacer.elapsedNs();
+        // A run that never waits (--fast, or one that cannot keep up) still answers requests.
+        if (server && now_ns - served_ns >= serve_interval_ns) {
+            server->serve(0);
+            served_ns = now_ns;
+        }
         if (failure == 0) {
             ++counters.sent;
             if (counters.first_send_ns < 0) {
@@ -282,15 +262,8 @@ int Simulator::run(const std::atomic<bool>& stop) {
         }
     }
 
-    if (server) {
-        server->stop();
-    }
-    const auto* replay = dynamic_cast<const ReplaySource*>(source.get());
     if (!options.quiet) {
         out << summary(counters, pacer.resyncs()) << std::endl;
-    }
-    if (replay && replay->failed()) {
-        return runtime_failure;
     }
     return success;
 }
