@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <random>
 #include <sstream>
 
@@ -15,15 +16,18 @@ namespace {
 using namespace std::string_literals;
 
 struct Read {
+    std::unique_ptr<ReplayReader> reader = std::make_unique<ReplayReader>(); // holds the bytes
     std::vector<ReplayFrame> frames; // every frame up to the first error
     ReplayReader::Result result;
     std::string error;
 };
 
 Read readAll(const std::string& text) {
-    ReplayReader reader;
-    const ReplayReader::Result result = reader.parse(text, "test.replay");
-    return {reader.frames(), result, reader.error()};
+    Read read;
+    read.result = read.reader->parse(text, "test.replay");
+    read.frames = read.reader->frames();
+    read.error = read.reader->error();
+    return read;
 }
 
 TEST(Replay, WrittenDatagramsComeBackByteForByte) {

@@ -35,15 +35,26 @@ ReplayReader::Result ReplayReader::load(const std::string& path) {
         error_text = path + ": cannot open: " + std::strerror(errno);
         return Result::io_error;
     }
+    const std::string too_large =
+        path + ": larger than " + std::to_string(max_file_size >> 20) + " MiB, the most a replay may hold";
+    // The size where the system knows it (not for a pipe), so that the text grows only once.
     std::string text;
+    file.seekg(0, std::ios::end);
+    const std::streamoff size = file.tellg();
+    file.clear();
+    file.seekg(0);
+    if (size > static_cast<std::streamoff>(max_file_size)) {
+        error_text = too_large;
+        return Result::format_error;
+    }
+    text.reserve(size > 0 ? static_cast<std::size_t>(size) : 0);
     std::size_t line_start = 0;
     std::vector<char> chunk(1 << 16);
     while (file.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || file.gcount() > 0) {
         const std::size_t old_size = text.size();
         text.append(chunk.data(), static_cast<std::size_t>(file.gcount()));
         if (text.size() > max_file_size) {
-            error_text = path + ": larger than " + std::to_string(max_file_size >> 20) +
-                         " MiB, the most a replay may hold";
+            error_text = too_large;
             return Result::format_error;
         }
         const std::size_t line_feed = text.rfind('\n');
@@ -77,10 +88,11 @@ ReplayReader::Result ReplayReader::formatError(long line, const std::string& wha
 bool ReplayReader::decodeLine(std::string_view line, std::string& datagram, bool& joins_next) {
     joins_next = false;
     for (std::size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (c != '\\') {
-            datagram += c;
-            continue;
+        const std::size_t backslash = std::min(line.find('\\', i), line.size());
+        datagram.append(line.substr(i, backslash - i));
+        i = backslash;
+        if (i == line.size()) {
+            break;
         }
         if (i + 1 == line.size()) {
             joins_next = true;
@@ -170,6 +182,21 @@ ReplayReader::Result ReplayReader::parse(std::string_view text, const std::strin
     name = file_name;
     frames_read.clear();
     error_text.clear();
+    // Every datagram goes into one buffer, which never grows: decoding only shortens lines,
+    // and the one byte it may add is a line feed after a last line that has none.
+    datagrams.clear();
+    datagrams.shrink_to_fit();
+    datagrams.reserve(text.size() + 1);
+    starts.clear();
+    const Result result = parseLines(text);
+    for (std::size_t i = 0; i < frames_read.size(); ++i) {
+        const std::size_t end = i + 1 < starts.size() ? starts[i + 1] : datagrams.size();
+        frames_read[i].datagram = std::string_view(datagrams).substr(starts[i], end - starts[i]);
+    }
+    return result;
+}
+
+ReplayReader::Result ReplayReader::parseLines(std::string_view text) {
     line_number = 0;
     pending_delay.reset();
     bool in_block = false;
@@ -206,18 +233,18 @@ ReplayReader::Result ReplayReader::parse(std::string_view text, const std::strin
         if (!in_block) {
             in_block = true;
             frames_read.push_back({{}, pending_delay, line_number});
+            starts.push_back(datagrams.size());
             pending_delay.reset();
         }
-        ReplayFrame& frame = frames_read.back();
         bool joins_next = false;
-        if (!decodeLine(line, frame.datagram, joins_next)) {
+        if (!decodeLine(line, datagrams, joins_next)) {
             return Result::format_error;
         }
         if (!joins_next) {
-            frame.datagram += '\n';
+            datagrams += '\n';
         }
-        if (frame.datagram.size() > max_datagram) {
-            return formatError(frame.line, "the frame is longer than " +
+        if (datagrams.size() - starts.back() > max_datagram) {
+            return formatError(frames_read.back().line, "the frame is longer than " +
                                                std::to_string(max_datagram) +
                                                " bytes, the most one UDP datagram carries");
         }

@@ -31,7 +31,9 @@ public:
     // The next datagram and its send time as an offset from the start, in nanoseconds.
     // shift_ns is how far the pacer has moved the schedule; the scene stamps its frames with
     // the time they will really be sent. False when no frame is left or on error.
-    virtual bool next(std::string& datagram, std::int64_t& offset_ns, std::int64_t shift_ns) = 0;
+    // The datagram stays valid until the next call.
+    virtual bool next(std::string_view& datagram, std::int64_t& offset_ns,
+                      std::int64_t shift_ns) = 0;
     virtual std::uint32_t frameCounter() const = 0;
 };
 
@@ -41,7 +43,8 @@ public:
         : scenario(options.skywands, options.layout, options.all_kinds), line_end(options.line_end),
           rate(options.fast ? 0.0 : options.rate), counter(options.first_frame) {}
 
-    bool next(std::string& datagram, std::int64_t& offset_ns, std::int64_t shift_ns) override {
+    bool next(std::string_view& datagram, std::int64_t& offset_ns,
+              std::int64_t shift_ns) override {
         if (rate > 0) {
             offset_ns = std::llround(static_cast<double>(index) * ns_per_s / rate);
             timestamp_ns = offset_ns + shift_ns;
@@ -50,8 +53,9 @@ public:
             timestamp_ns = shift_ns;
         }
         current = counter + static_cast<std::uint32_t>(index);
-        datagram = FrameFormatter::format(
+        text = FrameFormatter::format(
             scenario.frame(current, static_cast<double>(timestamp_ns) / ns_per_s), line_end);
+        datagram = text;
         ++index;
         return true;
     }
@@ -59,6 +63,7 @@ public:
 
 private:
     Scenario scenario;
+    std::string text;
     LineEnd line_end;
     double rate;
     std::uint32_t counter;
@@ -73,7 +78,7 @@ public:
         : frames(frames), loop(options.loop), fast(options.fast || options.rate <= 0),
           interval_ns(options.rate > 0 ? std::llround(ns_per_s / options.rate) : 0) {}
 
-    bool next(std::string& datagram, std::int64_t& offset_ns, std::int64_t) override {
+    bool next(std::string_view& datagram, std::int64_t& offset_ns, std::int64_t) override {
         if (index == frames.size()) {
             if (!loop) {
                 return false;
@@ -211,7 +216,7 @@ int Simulator::run(const std::atomic<bool>& stop) {
     // -1: no duration asked for. (A plain value keeps GCC from seeing an uninitialised optional.)
     const std::int64_t duration_ns =
         options.duration ? std::llround(*options.duration * ns_per_s) : -1;
-    std::string datagram;
+    std::string_view datagram;
     std::int64_t served_ns = 0;
     pacer.start();
     while (!stop.load()) {
