@@ -41,8 +41,8 @@ ReplayReader::Result ReplayReader::load(const std::string& path) {
     std::string text;
     file.seekg(0, std::ios::end);
     const std::streamoff size = file.tellg();
-    file.clear();
     file.seekg(0);
+    file.clear(); // a pipe cannot seek, and is read all the same
     if (size > static_cast<std::streamoff>(max_file_size)) {
         error_text = too_large;
         return Result::format_error;
