@@ -3,10 +3,12 @@
 
 #include "replayreader.h"
 #include "replaywriter.h"
+#include "tempdir.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -88,13 +90,22 @@ TEST(Replay, MalformedFilesAreRefusedNamingFileAndLine) {
     }
 }
 
-// Regression: an endless file without line ends was read until memory ran out.
-TEST(Replay, EndlessDeviceIsRefusedPromptly) {
-    const auto start = std::chrono::steady_clock::now();
-    ReplayReader reader;
-    EXPECT_EQ(reader.load("/dev/zero"), ReplayReader::Result::format_error);
-    EXPECT_NE(reader.error().find("/dev/zero:1: a line longer than"), std::string::npos);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+// Regression: an endless file without line ends was read until memory ran out. A file over the
+// size limit (here a sparse one) is refused before it is read.
+TEST(Replay, EndlessOrHugeFilesAreRefusedPromptly) {
+    TempDir folder;
+    const std::string huge = folder.file("huge.replay");
+    writeFile(huge, "fr 1\n");
+    std::filesystem::resize_file(huge, ReplayReader::max_file_size + 1);
+    const std::pair<std::string, std::string> cases[] = {
+        {"/dev/zero", "/dev/zero:1: a line longer than"}, {huge, "larger than 1 GiB"}};
+    for (const auto& [path, message] : cases) {
+        const auto start = std::chrono::steady_clock::now();
+        ReplayReader reader;
+        EXPECT_EQ(reader.load(path), ReplayReader::Result::format_error);
+        EXPECT_NE(reader.error().find(message), std::string::npos) << reader.error();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    }
 }
 
 } // namespace

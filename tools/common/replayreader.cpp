@@ -35,31 +35,28 @@ ReplayReader::Result ReplayReader::load(const std::string& path) {
         error_text = path + ": cannot open: " + std::strerror(errno);
         return Result::io_error;
     }
-    const std::string too_large =
-        path + ": larger than " + std::to_string(max_file_size >> 20) + " MiB, the most a replay may hold";
     // The size where the system knows it (not for a pipe), so that the text grows only once.
-    std::string text;
     file.seekg(0, std::ios::end);
     const std::streamoff size = file.tellg();
     file.seekg(0);
     file.clear(); // a pipe cannot seek, and is read all the same
+    const std::string too_large = path + ": larger than 1 GiB, the most a replay may hold";
     if (size > static_cast<std::streamoff>(max_file_size)) {
         error_text = too_large;
         return Result::format_error;
     }
+    std::string text;
     text.reserve(size > 0 ? static_cast<std::size_t>(size) : 0);
-    std::size_t line_start = 0;
-    std::vector<char> chunk(1 << 16);
-    while (file.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || file.gcount() > 0) {
-        const std::size_t old_size = text.size();
-        text.append(chunk.data(), static_cast<std::size_t>(file.gcount()));
+    char chunk[1 << 16];
+    for (std::size_t line_start = 0; file.read(chunk, sizeof chunk) || file.gcount() > 0;) {
+        const std::string_view read(chunk, static_cast<std::size_t>(file.gcount()));
+        if (const std::size_t line_feed = read.rfind('\n'); line_feed != std::string_view::npos) {
+            line_start = text.size() + line_feed + 1;
+        }
+        text += read;
         if (text.size() > max_file_size) {
             error_text = too_large;
             return Result::format_error;
-        }
-        const std::size_t line_feed = text.rfind('\n');
-        if (line_feed != std::string::npos && line_feed >= old_size) {
-            line_start = line_feed + 1;
         }
         // A file without line ends (or a device such as /dev/zero) is read no further than the
         // first line that is too long; parse() names it.
@@ -244,9 +241,9 @@ ReplayReader::Result ReplayReader::parseLines(std::string_view text) {
             datagrams += '\n';
         }
         if (datagrams.size() - starts.back() > max_datagram) {
-            return formatError(frames_read.back().line, "the frame is longer than " +
-                                               std::to_string(max_datagram) +
-                                               " bytes, the most one UDP datagram carries");
+            return formatError(frames_read.back().line,
+                               "the frame is longer than " + std::to_string(max_datagram) +
+                                   " bytes, the most one UDP datagram carries");
         }
     }
     if (pending_delay) {

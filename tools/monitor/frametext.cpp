@@ -149,7 +149,8 @@ std::string FrameText::skywandLine(const Ombrix& client, int device_number) {
                                    client.get_timestamp(), device_number);
     const int count = client.get_num_skywand();
     if (device_number < 1 || device_number > count) {
-        return line + fmt::format("  not in this frame ({} Skywand{})", count, count == 1 ? "" : "s");
+        return line +
+               fmt::format("  not in this frame ({} Skywand{})", count, count == 1 ? "" : "s");
     }
     const ombrix_skywand_type wand = client.get_skywand(device_number - 1);
     line += fmt::format("  quality {:.3f}{}  buttons", wand.quality,

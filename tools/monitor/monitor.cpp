@@ -233,8 +233,8 @@ void Monitor::receiveOnce(const std::atomic<bool>& stop) {
 
 std::string Monitor::arrivalNote(double now, std::size_t bytes, unsigned dropped,
                                  const std::string& outcome) const {
-    std::string note =
-        fmt::format("{:.3f}", now - start_s) + " s, " + std::to_string(bytes) + " bytes, " + outcome;
+    std::string note = fmt::format("{:.3f}", now - start_s) + " s, " + std::to_string(bytes) +
+                       " bytes, " + outcome;
     if (dropped > 0) {
         note += ", " + std::to_string(dropped) + " older dropped";
     }

@@ -28,8 +28,8 @@ bool CommandServer::start(const std::string& bind_address, unsigned short port,
         return false;
     }
     if (::listen(listen_fd, 8) != 0) {
-        error = "cannot listen on command port " + std::to_string(port) + ": " +
-                std::strerror(errno);
+        error =
+            "cannot listen on command port " + std::to_string(port) + ": " + std::strerror(errno);
         return false;
     }
     sockaddr_in bound{};

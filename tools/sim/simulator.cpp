@@ -43,8 +43,7 @@ public:
         : scenario(options.skywands, options.layout, options.all_kinds), line_end(options.line_end),
           rate(options.fast ? 0.0 : options.rate), counter(options.first_frame) {}
 
-    bool next(std::string_view& datagram, std::int64_t& offset_ns,
-              std::int64_t shift_ns) override {
+    bool next(std::string_view& datagram, std::int64_t& offset_ns, std::int64_t shift_ns) override {
         if (rate > 0) {
             offset_ns = std::llround(static_cast<double>(index) * ns_per_s / rate);
             timestamp_ns = offset_ns + shift_ns;
