@@ -34,8 +34,7 @@ public:
     }
 
     void bodies(int count) {
-        objects(
-            "6d ", {count}, [](int) {}, [] {});
+        objects("6d ", {count}, [](int) {}, [] {});
     }
 
     // Newer Skywand layout: 8 buttons in one word, 2 joystick values.
@@ -56,8 +55,7 @@ public:
     }
 
     void meatools(int count) {
-        objects(
-            "6dmt ", {count}, [this](int) { out.signed_integer(uniform_int(0, 1)); }, [] {});
+        objects("6dmt ", {count}, [this](int) { out.signed_integer(uniform_int(0, 1)); }, [] {});
     }
 
     void hands(int count) {
@@ -138,15 +136,9 @@ private:
         const double a = uniform(-pi, pi), b = uniform(-pi / 2, pi / 2), c = uniform(-pi, pi);
         const double ca = std::cos(a), sa = std::sin(a), cb = std::cos(b), sb = std::sin(b);
         const double cc = std::cos(c), sc = std::sin(c);
-        const double matrix[9] = {ca * cb,
-                                  ca * sb * sc - sa * cc,
-                                  ca * sb * cc + sa * sc, // row 1
-                                  sa * cb,
-                                  sa * sb * sc + ca * cc,
-                                  sa * sb * cc - ca * sc, // row 2
-                                  -sb,
-                                  cb * sc,
-                                  cb * cc}; // row 3
+        const double matrix[9] = {ca * cb, ca * sb * sc - sa * cc, ca * sb * cc + sa * sc,  // row 1
+                                  sa * cb, sa * sb * sc + ca * cc, sa * sb * cc - ca * sc,  // row 2
+                                  -sb,     cb * sc,                cb * cc};               // row 3
         out.open_block();
         for (double value : matrix)
             out.significant(value, 6);

@@ -40,13 +40,14 @@ DeviceCheckView::DeviceCheckView(const MonitorOptions& options, unsigned short p
     }
     device = "S" + std::to_string(options.check);
     const auto limit = std::chrono::duration<double>(timeLimitSeconds());
-    check.emplace(
-        SkywandCheck::Settings{device, port, std::chrono::duration_cast<Clock::duration>(limit)},
-        started, std::chrono::system_clock::now());
+    check.emplace(SkywandCheck::Settings{device, port,
+                                         std::chrono::duration_cast<Clock::duration>(limit)},
+                  started, std::chrono::system_clock::now());
 }
 
 double DeviceCheckView::timeLimitSeconds() const {
-    return options.duration.value_or(std::chrono::duration<double>(default_time_limit).count());
+    return options.duration.value_or(
+        std::chrono::duration<double>(default_time_limit).count());
 }
 
 bool DeviceCheckView::start() {
@@ -80,7 +81,8 @@ void DeviceCheckView::frameParsed(const Ombrix& client) {
         return;
     }
     // A device missing from the frame gives the untracked record: a frame it was not seen in.
-    check->addFrame(client.get_framecounter(), client.get_skywand(options.check - 1), Clock::now());
+    check->addFrame(client.get_framecounter(), client.get_skywand(options.check - 1),
+                    Clock::now());
 }
 
 bool DeviceCheckView::tick() {
@@ -124,7 +126,8 @@ std::string DeviceCheckView::findFailure(bool stopped) const {
     if (frames == 0) {
         return "no tracking frame arrived on UDP port " + std::to_string(port) + within;
     }
-    return "no Skywand button went down" + within + " (" + counted(frames, "frame", "frames") + ")";
+    return "no Skywand button went down" + within + " (" + counted(frames, "frame", "frames") +
+           ")";
 }
 
 std::string DeviceCheckView::verdictLine(const CheckReport& report, bool stopped) const {
@@ -133,11 +136,12 @@ std::string DeviceCheckView::verdictLine(const CheckReport& report, bool stopped
         return device + ": pass in " + duration;
     }
     // The check ends early only when stopped or when --frames ends the run.
-    const std::string why = stopped                                  ? "stopped"
-                            : report.durationS >= timeLimitSeconds() ? "time limit"
-                                                                     : "the run ended";
-    return device + ": fail after " + duration + " (" + why +
-           "); open: " + joined(report.openItems);
+    const std::string why =
+        stopped                                   ? "stopped"
+        : report.durationS >= timeLimitSeconds() ? "time limit"
+                                                  : "the run ended";
+    return device + ": fail after " + duration + " (" + why + "); open: " +
+           joined(report.openItems);
 }
 
 bool DeviceCheckView::writeReport(const CheckReport& report) {
