@@ -3,16 +3,14 @@
 #include "decimaltext.h"
 
 #include <cmath>
+#include <fmt/format.h>
+#include <iterator>
 #include <string_view>
 
 namespace {
 
-const char hex_digits[] = "0123456789ABCDEF";
-
 void appendHexEscape(std::string& out, unsigned char byte) {
-    out += "\\x";
-    out += hex_digits[byte >> 4];
-    out += hex_digits[byte & 0x0F];
+    fmt::format_to(std::back_inserter(out), "\\x{:02X}", byte);
 }
 
 bool onlySpaces(std::string_view text) {

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstring>
 #include <ctime>
+#include <fmt/chrono.h>
 #include <fmt/format.h>
 #include <thread>
 
@@ -29,13 +30,7 @@ constexpr int forward_queue_bytes = 4 * 1024 * 1024;
 constexpr auto error_pause = std::chrono::milliseconds(10);
 
 std::string utcNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm parts{};
-    char text[32] = "";
-    if (gmtime_r(&now, &parts) != nullptr) {
-        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &parts);
-    }
-    return text;
+    return fmt::format("{:%Y-%m-%d %H:%M:%S} UTC", fmt::gmtime(std::time(nullptr)));
 }
 
 } // namespace
