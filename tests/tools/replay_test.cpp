@@ -77,6 +77,8 @@ TEST(Replay, HandWrittenFileReadsAsDocumented) {
 TEST(Replay, MalformedFilesAreRefusedNamingFileAndLine) {
     const std::pair<std::string, const char*> cases[] = {
         {"fr 1\n\nts \\q\n", "test.replay:3: column 4: unknown escape \\q"},
+        {"a\\x4g\n", "test.replay:1: column 2: \\x must be followed by two hexadecimal"},
+        {"a\\x4\n", "test.replay:1: column 2: \\x must be"},
         {"@delay -5\nfr 1\n", "test.replay:1: bad delay \"-5\""},
         {"a\n\n@wait 5\nb\n", "test.replay:3: unknown directive"},
         {"a\n@delay 5\nb\n", "test.replay:2: "},

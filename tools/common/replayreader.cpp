@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <fstream>
 
@@ -11,19 +12,6 @@ namespace {
 
 bool isBlank(std::string_view line) {
     return line.find_first_not_of(" \t") == std::string::npos;
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
 }
 
 } // namespace
@@ -96,35 +84,14 @@ bool ReplayReader::decodeLine(std::string_view line, std::string& datagram, bool
             return true;
         }
         const char kind = line[++i];
-        switch (kind) {
-        case '\\':
-            datagram += '\\';
-            break;
-        case 'r':
-            datagram += '\r';
-            break;
-        case 'n':
-            datagram += '\n';
-            break;
-        case 't':
-            datagram += '\t';
-            break;
-        case '0':
-            datagram += '\0';
-            break;
-        case 'x': {
-            const int high = i + 1 < line.size() ? hexValue(line[i + 1]) : -1;
-            const int low = i + 2 < line.size() ? hexValue(line[i + 2]) : -1;
-            if (high < 0 || low < 0) {
-                formatError("column " + std::to_string(i) +
-                            ": \\x must be followed by two hexadecimal digits");
-                return false;
-            }
-            datagram += static_cast<char>(high * 16 + low);
-            i += 2;
-            break;
+        // "\\" "\r" "\n" "\t" "\0": the byte after the backslash and the byte it stands for.
+        constexpr std::string_view simple = "\\rnt0";
+        constexpr std::string_view meaning("\\\r\n\t\0", 5);
+        if (const std::size_t k = simple.find(kind); k != std::string_view::npos) {
+            datagram += meaning[k];
+            continue;
         }
-        default: {
+        if (kind != 'x') {
             const unsigned char shown = static_cast<unsigned char>(kind);
             const std::string escape = shown >= 0x20 && shown < 0x7F
                                            ? std::string("\\") + kind
@@ -133,7 +100,17 @@ bool ReplayReader::decodeLine(std::string_view line, std::string& datagram, bool
                         " (known: \\\\ \\r \\n \\t \\0 \\xHH)");
             return false;
         }
+        // Two hexadecimal digits, no more and no fewer.
+        unsigned value = 0;
+        const char* digits = line.data() + i + 1;
+        if (i + 2 >= line.size() ||
+            std::from_chars(digits, digits + 2, value, 16).ptr != digits + 2) {
+            formatError("column " + std::to_string(i) +
+                        ": \\x must be followed by two hexadecimal digits");
+            return false;
         }
+        datagram += static_cast<char>(value);
+        i += 2;
     }
     return true;
 }
