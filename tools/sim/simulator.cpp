@@ -188,23 +188,18 @@ int Simulator::run(const std::atomic<bool>& stop) {
     }
 
     if (!options.quiet) {
-        out << "ombrix-sim: sending ";
-        if (options.replay_file.empty()) {
-            out << options.skywands << " Skywand" << (options.skywands == 1 ? "" : "s") << " ("
-                << (options.layout == SkywandLayout::newer ? "6df2" : "6df") << ")"
-                << (options.all_kinds ? " and all other kinds" : "");
-        } else {
-            out << options.replay_file << " (" << replay_frames << " frame"
-                << (replay_frames == 1 ? "" : "s") << (options.loop ? ", looped" : "") << ")";
-        }
-        out << (fast                          ? " as fast as possible"
-                : options.replay_file.empty() ? " at " + formatDecimal(options.rate, 3) + " Hz"
-                                              : " at the file's pace");
-        out << " to " << sender.destination();
-        if (server) {
-            out << "; command port " << options.command_bind << ":" << server->port();
-        }
-        out << "; Ctrl+C stops" << std::endl;
+        const std::string what =
+            options.replay_file.empty()
+                ? fmt::format("{} Skywand{} ({}){}", options.skywands,
+                              options.skywands == 1 ? "" : "s",
+                              options.layout == SkywandLayout::newer ? "6df2" : "6df",
+                              options.all_kinds ? " and all other kinds" : "")
+                : fmt::format("{} ({} frame{}{})", options.replay_file, replay_frames,
+                              replay_frames == 1 ? "" : "s", options.loop ? ", looped" : "");
+        out << "ombrix-sim: sending " << what << " " << pace("at") << " to " << sender.destination()
+            << (server ? fmt::format("; command port {}:{}", options.command_bind, server->port())
+                       : "")
+            << "; Ctrl+C stops" << std::endl;
     }
 
     Pacer pacer;
@@ -272,6 +267,17 @@ int Simulator::run(const std::atomic<bool>& stop) {
     return success;
 }
 
+// "as fast as possible", "<verb> 60 Hz" or "at the file's pace".
+std::string Simulator::pace(const char* verb) const {
+    if (options.fast || options.rate <= 0) {
+        return "as fast as possible";
+    }
+    if (!options.replay_file.empty()) {
+        return "at the file's pace";
+    }
+    return fmt::format("{} {} Hz", verb, formatDecimal(options.rate, 3));
+}
+
 std::string Simulator::summary(const Counters& counters, unsigned resyncs) const {
     std::string text = "ombrix-sim: " + std::to_string(counters.sent) + " frame" +
                        (counters.sent == 1 ? "" : "s") + " sent";
@@ -281,14 +287,7 @@ std::string Simulator::summary(const Counters& counters, unsigned resyncs) const
         const double achieved = static_cast<double>(counters.sent - 1) / seconds;
         text += fmt::format(" in {:.3f} s, {:.2f} Hz", seconds, achieved);
     }
-    const bool fast = options.fast || options.rate <= 0;
-    if (fast) {
-        text += " (as fast as possible)";
-    } else if (options.replay_file.empty()) {
-        text += " (asked " + formatDecimal(options.rate, 3) + " Hz)";
-    } else {
-        text += " (at the file's pace)";
-    }
+    text += " (" + pace("asked") + ")";
     if (counters.failed > 0) {
         text += ", " + std::to_string(counters.failed) + " failed";
     }
