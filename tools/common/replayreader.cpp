@@ -156,8 +156,8 @@ ReplayReader::Result ReplayReader::parse(std::string_view text, const std::strin
     name = file_name;
     frames_read.clear();
     error_text.clear();
-    // Every datagram goes into one buffer, which never grows: decoding only shortens lines,
-    // and the one byte it may add is a line feed after a last line that has none.
+    // Every datagram goes into one buffer, sized once: decoding only shortens lines, and the
+    // one byte it may add is a line feed after a last line that has none.
     datagrams.clear();
     datagrams.shrink_to_fit();
     datagrams.reserve(text.size() + 1);
