@@ -40,7 +40,7 @@ bool CommandServer::start(const std::string& bind_address, unsigned short port,
 }
 
 void CommandServer::serve(std::int64_t wait_ns) {
-    std::vector<pollfd> watched{{listen_fd, POLLIN, 0}};
+    watched.assign(1, {listen_fd, POLLIN, 0});
     for (const Client& client : clients) {
         watched.push_back({client.fd, POLLIN, 0});
     }

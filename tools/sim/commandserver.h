@@ -6,6 +6,7 @@
 #include "commandprotocol.h"
 
 #include <cstdint>
+#include <poll.h>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,7 @@ private:
     int listen_fd = -1;
     unsigned short bound_port = 0;
     std::vector<Client> clients;
+    std::vector<pollfd> watched; // kept, so that looking at the port does not allocate
     std::uint32_t frame_counter = 0;
 };
 
