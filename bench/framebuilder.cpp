@@ -10,10 +10,12 @@ void FrameBuilder::separate_number() {
         frame += ' ';
 }
 
-template <typename Writer> void FrameBuilder::append_number(Conversion conversion, Writer write) {
+// The arguments after the conversion are those of std::to_chars after its buffer.
+template <typename... Format>
+void FrameBuilder::append_number(Conversion conversion, Format... format) {
     separate_number();
     char digits[64];
-    const std::to_chars_result result = write(digits, digits + sizeof(digits));
+    const std::to_chars_result result = std::to_chars(digits, digits + sizeof(digits), format...);
     if (result.ec != std::errc())
         throw std::runtime_error("number does not fit its text buffer");
     positions.push_back({frame.size(), conversion});
@@ -21,23 +23,17 @@ template <typename Writer> void FrameBuilder::append_number(Conversion conversio
 }
 
 void FrameBuilder::signed_integer(long long value) {
-    append_number(Conversion::signed_integer,
-                  [value](char* first, char* last) { return std::to_chars(first, last, value); });
+    append_number(Conversion::signed_integer, value);
 }
 
 void FrameBuilder::unsigned_integer(unsigned long long value) {
-    append_number(Conversion::unsigned_integer,
-                  [value](char* first, char* last) { return std::to_chars(first, last, value); });
+    append_number(Conversion::unsigned_integer, value);
 }
 
 void FrameBuilder::fixed(double value, int decimals) {
-    append_number(Conversion::floating_point, [value, decimals](char* first, char* last) {
-        return std::to_chars(first, last, value, std::chars_format::fixed, decimals);
-    });
+    append_number(Conversion::floating_point, value, std::chars_format::fixed, decimals);
 }
 
 void FrameBuilder::significant(double value, int digits) {
-    append_number(Conversion::floating_point, [value, digits](char* first, char* last) {
-        return std::to_chars(first, last, value, std::chars_format::general, digits);
-    });
+    append_number(Conversion::floating_point, value, std::chars_format::general, digits);
 }

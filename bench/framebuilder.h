@@ -41,7 +41,7 @@ public:
 
 private:
     void separate_number();
-    template <typename Writer> void append_number(Conversion conversion, Writer write);
+    template <typename... Format> void append_number(Conversion conversion, Format... format);
 
     std::string frame;
     std::vector<Number> positions;

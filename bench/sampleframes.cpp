@@ -1,17 +1,14 @@
 #include "sampleframes.h"
 
 #include <cmath>
+#include <initializer_list>
 #include <random>
 #include <stdexcept>
 
 namespace {
 
 struct SceneShape {
-    int bodies = 0;
-    int skywands = 0;
-    int meatools = 0;
-    int hands = 0;
-    int markers = 0;
+    int bodies = 0, skywands = 0, meatools = 0, hands = 0, markers = 0;
 };
 
 constexpr int fingers_per_hand = 5;
@@ -37,61 +34,37 @@ public:
     }
 
     void bodies(int count) {
-        out.begin_line("6d ");
-        out.signed_integer(count);
-        for (int id = 0; id < count; ++id) {
-            out.begin_record();
-            block_id_quality(id);
-            out.close_block();
-            pose();
-        }
-        out.end_line();
+        objects("6d ", {count}, [](int) {}, [] {});
     }
 
     // Newer Skywand layout: 8 buttons in one word, 2 joystick values.
     void skywands(int count) {
-        out.begin_line("6df2 ");
-        out.signed_integer(count);
-        out.signed_integer(count);
-        for (int id = 0; id < count; ++id) {
-            out.begin_record();
-            block_id_quality(id);
-            out.signed_integer(8);
-            out.signed_integer(2);
-            out.close_block();
-            pose();
-            out.open_block();
-            out.signed_integer(uniform_int(0, 255));
-            out.fixed(uniform(-1.0, 1.0), 3);
-            out.fixed(uniform(-1.0, 1.0), 3);
-            out.close_block();
-        }
-        out.end_line();
+        objects(
+            "6df2 ", {count, count},
+            [this](int) {
+                out.signed_integer(8);
+                out.signed_integer(2);
+            },
+            [this] {
+                out.open_block();
+                out.signed_integer(uniform_int(0, 255));
+                out.fixed(uniform(-1.0, 1.0), 3);
+                out.fixed(uniform(-1.0, 1.0), 3);
+                out.close_block();
+            });
     }
 
     void meatools(int count) {
-        out.begin_line("6dmt ");
-        out.signed_integer(count);
-        for (int id = 0; id < count; ++id) {
-            out.begin_record();
-            block_id_quality(id);
-            out.signed_integer(uniform_int(0, 1));
-            out.close_block();
-            pose();
-        }
-        out.end_line();
+        objects("6dmt ", {count}, [this](int) { out.signed_integer(uniform_int(0, 1)); }, [] {});
     }
 
     void hands(int count) {
-        out.begin_line("gl ");
-        out.signed_integer(count);
-        for (int id = 0; id < count; ++id) {
-            out.begin_record();
-            block_id_quality(id);
-            out.signed_integer(id % 2); // side
+        calibrated_count("glcal ", count);
+        const auto side_and_fingers = [this](int id) {
+            out.signed_integer(id % 2);
             out.signed_integer(fingers_per_hand);
-            out.close_block();
-            pose();
+        };
+        objects("gl ", {count}, side_and_fingers, [this] {
             for (int finger = 0; finger < fingers_per_hand; ++finger) {
                 pose();
                 out.open_block();
@@ -103,8 +76,7 @@ public:
                 out.fixed(uniform(10.0, 25.0), 3);
                 out.close_block();
             }
-        }
-        out.end_line();
+        });
     }
 
     void markers(int count) {
@@ -129,10 +101,24 @@ private:
         return std::uniform_int_distribution<int>(low, high)(random);
     }
 
-    void block_id_quality(int id) {
-        out.open_block();
-        out.signed_integer(id);
-        out.fixed(uniform(0.9, 1.0), 3);
+    // A line of objects with a pose: the counts, then per object
+    // " [id quality <head>][position][rotation]<tail>".
+    template <typename Head, typename Tail>
+    void objects(const char* identifier, std::initializer_list<int> counts, Head head, Tail tail) {
+        out.begin_line(identifier);
+        for (int count : counts)
+            out.signed_integer(count);
+        for (int id = 0; id < *counts.begin(); ++id) {
+            out.begin_record();
+            out.open_block();
+            out.signed_integer(id);
+            out.fixed(uniform(0.9, 1.0), 3);
+            head(id);
+            out.close_block();
+            pose();
+            tail();
+        }
+        out.end_line();
     }
 
     // Millimetres in a room of 3 by 3 by 2.2 metres.
@@ -182,10 +168,8 @@ FrameBuilder scene_frame(const SceneShape& shape, unsigned variant) {
         writer.skywands(shape.skywands);
     if (shape.meatools > 0)
         writer.meatools(shape.meatools);
-    if (shape.hands > 0) {
-        writer.calibrated_count("glcal ", shape.hands);
+    if (shape.hands > 0)
         writer.hands(shape.hands);
-    }
     if (shape.markers > 0)
         writer.markers(shape.markers);
     return frame;
@@ -206,29 +190,17 @@ SceneShape largest_shape() {
 } // namespace
 
 const char* frame_size_name(FrameSize size) {
-    switch (size) {
-    case FrameSize::single_skywand:
-        return "single";
-    case FrameSize::typical:
-        return "typical";
-    case FrameSize::largest:
-        return "largest";
-    }
-    return "?";
+    static const char* const names[] = {"single", "typical", "largest"};
+    return names[static_cast<int>(size)];
 }
 
 FrameBuilder sample_frame(FrameSize size, unsigned variant) {
-    switch (size) {
-    case FrameSize::single_skywand:
+    if (size == FrameSize::single_skywand)
         return scene_frame(SceneShape{0, 1, 0, 0, 0}, variant);
-    case FrameSize::typical:
+    if (size == FrameSize::typical)
         return scene_frame(typical_shape, variant);
-    case FrameSize::largest: {
-        if (variant >= largest_frame_variants)
-            throw std::invalid_argument("only variants 0 to 7 of the largest frame are sized");
-        static const SceneShape shape = largest_shape();
-        return scene_frame(shape, variant);
-    }
-    }
-    throw std::invalid_argument("unknown frame size");
+    if (variant >= largest_frame_variants)
+        throw std::invalid_argument("only variants 0 to 7 of the largest frame are sized");
+    static const SceneShape shape = largest_shape();
+    return scene_frame(shape, variant);
 }

@@ -3,10 +3,13 @@
 
 #include "replayreader.h"
 #include "replaywriter.h"
+#include "tempdir.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <memory>
 #include <random>
 #include <sstream>
 
@@ -15,21 +18,17 @@ namespace {
 using namespace std::string_literals;
 
 struct Read {
-    std::vector<ReplayFrame> frames; // every frame up to the first that is not one
-    ReplayReader::Result result;     // how reading ended
+    std::unique_ptr<ReplayReader> reader = std::make_unique<ReplayReader>(); // holds the bytes
+    std::vector<ReplayFrame> frames; // every frame up to the first error
+    ReplayReader::Result result;
     std::string error;
 };
 
 Read readAll(const std::string& text) {
-    std::istringstream in(text);
-    ReplayReader reader;
-    reader.attach(in, "test.replay");
-    Read read{std::vector<ReplayFrame>(1), {}, {}};
-    while ((read.result = reader.next(read.frames.back())) == ReplayReader::Result::frame) {
-        read.frames.emplace_back();
-    }
-    read.frames.pop_back();
-    read.error = reader.error();
+    Read read;
+    read.result = read.reader->parse(text, "test.replay");
+    read.frames = read.reader->frames();
+    read.error = read.reader->error();
     return read;
 }
 
@@ -51,7 +50,7 @@ TEST(Replay, WrittenDatagramsComeBackByteForByte) {
         writer.writeFrame(datagrams[i], i / 7.0);
     }
     const Read read = readAll(out.str());
-    ASSERT_EQ(read.result, ReplayReader::Result::end) << read.error;
+    ASSERT_EQ(read.result, ReplayReader::Result::ok) << read.error;
     const std::vector<ReplayFrame>& back = read.frames;
     ASSERT_EQ(back.size(), datagrams.size());
     for (std::size_t i = 0; i < datagrams.size(); ++i) {
@@ -63,7 +62,7 @@ TEST(Replay, WrittenDatagramsComeBackByteForByte) {
 TEST(Replay, HandWrittenFileReadsAsDocumented) {
     const Read read = readAll("# comment\r\n\nfr 1\nts 0.0\n\n  \t \n@delay 20\nfr 2\r\n# skipped\n"
                               "6df2 1\\\n [0]\n\n@delay .5\nfr 3\\r\\n\\\n\nfr\\t4\\x41\\0\\\\\n");
-    ASSERT_EQ(read.result, ReplayReader::Result::end) << read.error;
+    ASSERT_EQ(read.result, ReplayReader::Result::ok) << read.error;
     const std::vector<ReplayFrame>& frames = read.frames;
     ASSERT_EQ(frames.size(), 4u);
     EXPECT_EQ(frames[0].datagram, "fr 1\nts 0.0\n");
@@ -78,6 +77,8 @@ TEST(Replay, HandWrittenFileReadsAsDocumented) {
 TEST(Replay, MalformedFilesAreRefusedNamingFileAndLine) {
     const std::pair<std::string, const char*> cases[] = {
         {"fr 1\n\nts \\q\n", "test.replay:3: column 4: unknown escape \\q"},
+        {"a\\x4g\n", "test.replay:1: column 2: \\x must be followed by two hexadecimal"},
+        {"a\\x4\n", "test.replay:1: column 2: \\x must be"},
         {"@delay -5\nfr 1\n", "test.replay:1: bad delay \"-5\""},
         {"a\n\n@wait 5\nb\n", "test.replay:3: unknown directive"},
         {"a\n@delay 5\nb\n", "test.replay:2: "},
@@ -91,15 +92,22 @@ TEST(Replay, MalformedFilesAreRefusedNamingFileAndLine) {
     }
 }
 
-// Regression: an endless file without line ends was read until memory ran out.
-TEST(Replay, EndlessDeviceIsRefusedPromptly) {
-    const auto start = std::chrono::steady_clock::now();
-    ReplayReader reader;
-    ASSERT_TRUE(reader.open("/dev/zero"));
-    ReplayFrame frame;
-    EXPECT_EQ(reader.next(frame), ReplayReader::Result::format_error);
-    EXPECT_NE(reader.error().find("/dev/zero:1: a line longer than"), std::string::npos);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+// Regression: an endless file without line ends was read until memory ran out. A file over the
+// size limit (here a sparse one) is refused before it is read.
+TEST(Replay, EndlessOrHugeFilesAreRefusedPromptly) {
+    TempDir folder;
+    const std::string huge = folder.file("huge.replay");
+    writeFile(huge, "fr 1\n");
+    std::filesystem::resize_file(huge, ReplayReader::max_file_size + 1);
+    const std::pair<std::string, std::string> cases[] = {
+        {"/dev/zero", "/dev/zero:1: a line longer than"}, {huge, "larger than 1 GiB"}};
+    for (const auto& [path, message] : cases) {
+        const auto start = std::chrono::steady_clock::now();
+        ReplayReader reader;
+        EXPECT_EQ(reader.load(path), ReplayReader::Result::format_error);
+        EXPECT_NE(reader.error().find(message), std::string::npos) << reader.error();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "decimaltext.h"
 
 #include <charconv>
+#include <fmt/format.h>
 
 bool parseDecimal(const std::string& text, double& value) {
     std::size_t digits = 0;
@@ -35,4 +36,15 @@ bool parseUnsigned(const std::string& text, std::uint64_t& value) {
     const char* end = text.data() + text.size();
     auto result = std::from_chars(text.data(), end, value, 10);
     return result.ec == std::errc() && result.ptr == end;
+}
+
+std::string formatDecimal(double value, int max_decimals) {
+    std::string text = fmt::format("{:.{}f}", value, max_decimals);
+    if (text.find('.') != std::string::npos) {
+        text.erase(text.find_last_not_of('0') + 1);
+        if (text.back() == '.') {
+            text.pop_back();
+        }
+    }
+    return text;
 }

@@ -1,4 +1,4 @@
-// The IPv4 address of a host name or dotted address, as the tools send to and listen on.
+// IPv4 addresses of host names, and sockets bound to them, as the tools send to and listen on.
 #ifndef HOSTLOOKUP_H
 #define HOSTLOOKUP_H
 
@@ -9,5 +9,15 @@
 // Fills `address` (port 0) and returns the empty string, or returns why the name does not
 // resolve. `passive`: an address to listen on, where an empty name means any interface.
 std::string lookUpIPv4(const std::string& host, int socketType, bool passive, sockaddr_in& address);
+
+// A socket of the type (SOCK_STREAM, SOCK_DGRAM) bound to host:port, host resolved as an
+// address to listen on; port 0 takes any free port. -1 with a one-line reason in error; the
+// reason names the port as port_name ("command port") if the bind failed.
+int openBoundSocket(const std::string& host, unsigned short port, int socketType,
+                    const std::string& port_name, std::string& error);
+
+// Why binding the port failed, in plain words, from the errno of the bind: "port 5000 is
+// already in use by another program".
+std::string bindFailure(const std::string& port_name, unsigned short port, int bind_errno);
 
 #endif // HOSTLOOKUP_H

@@ -2,99 +2,61 @@
 
 #include "decimaltext.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
+#include <fstream>
 
 namespace {
 
-bool isBlank(const std::string& line) {
+bool isBlank(std::string_view line) {
     return line.find_first_not_of(" \t") == std::string::npos;
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
-enum class LineRead { line, end, too_long };
-
-// Reads one line as std::getline does (the line feed taken, not stored), but gives up once the
-// line holds more than `limit` characters, so that a file without line ends (or a device such
-// as /dev/zero) cannot make the line grow without bound.
-LineRead readLine(std::istream& in, std::string& line, std::size_t limit) {
-    line.clear();
-    char chunk[4096];
-    for (;;) {
-        in.getline(chunk, sizeof chunk);
-        const auto taken = static_cast<std::size_t>(in.gcount());
-        if (in.fail() && !in.eof() && !in.bad() && taken == sizeof chunk - 1) {
-            // The chunk filled up before the line ended.
-            line.append(chunk, taken);
-            if (line.size() > limit) {
-                return LineRead::too_long;
-            }
-            in.clear();
-            continue;
-        }
-        if (in.eof()) {
-            line.append(chunk, taken);
-            return line.empty() && taken == 0 ? LineRead::end : LineRead::line;
-        }
-        if (in.fail()) {
-            return LineRead::end; // a read error; the caller looks at bad()
-        }
-        line.append(chunk, taken - 1); // the line feed counts in gcount()
-        return line.size() > limit ? LineRead::too_long : LineRead::line;
-    }
 }
 
 } // namespace
 
-bool ReplayReader::open(const std::string& path) {
-    name = path;
-    file = std::make_unique<std::ifstream>(path, std::ios::binary);
-    if (!file->is_open()) {
+ReplayReader::Result ReplayReader::load(const std::string& path) {
+    frames_read.clear();
+    std::ifstream file(path, std::ios::binary);
+    if (!file.is_open()) {
         error_text = path + ": cannot open: " + std::strerror(errno);
-        in = nullptr;
-        return false;
+        return Result::io_error;
     }
-    in = file.get();
-    line_number = 0;
-    pending_delay.reset();
-    error_text.clear();
-    return true;
-}
-
-void ReplayReader::attach(std::istream& stream, const std::string& stream_name) {
-    file.reset();
-    in = &stream;
-    name = stream_name;
-    line_number = 0;
-    pending_delay.reset();
-    error_text.clear();
-}
-
-bool ReplayReader::rewind() {
-    if (in == nullptr) {
-        return false;
+    // The size where the system knows it (not for a pipe), so that the text grows only once.
+    file.seekg(0, std::ios::end);
+    const std::streamoff size = file.tellg();
+    file.seekg(0);
+    file.clear(); // a pipe cannot seek, and is read all the same
+    const std::string too_large = path + ": larger than 1 GiB, the most a replay may hold";
+    if (size > static_cast<std::streamoff>(max_file_size)) {
+        error_text = too_large;
+        return Result::format_error;
     }
-    in->clear();
-    in->seekg(0);
-    if (!in->good()) {
-        error_text = name + ": cannot go back to the start of the file";
-        return false;
+    std::string text;
+    text.reserve(size > 0 ? static_cast<std::size_t>(size) : 0);
+    char chunk[1 << 16];
+    for (std::size_t line_start = 0; file.read(chunk, sizeof chunk) || file.gcount() > 0;) {
+        const std::string_view read(chunk, static_cast<std::size_t>(file.gcount()));
+        if (const std::size_t line_feed = read.rfind('\n'); line_feed != std::string_view::npos) {
+            line_start = text.size() + line_feed + 1;
+        }
+        text += read;
+        if (text.size() > max_file_size) {
+            error_text = too_large;
+            return Result::format_error;
+        }
+        // A file without line ends (or a device such as /dev/zero) is read no further than the
+        // first line that is too long; parse() names it.
+        if (text.size() - line_start > max_line_length) {
+            break;
+        }
     }
-    line_number = 0;
-    pending_delay.reset();
-    return true;
+    if (file.bad()) {
+        error_text = path + ": cannot read: " + std::strerror(errno);
+        return Result::io_error;
+    }
+    return parse(text, path);
 }
 
 ReplayReader::Result ReplayReader::formatError(const std::string& what) {
@@ -108,48 +70,28 @@ ReplayReader::Result ReplayReader::formatError(long line, const std::string& wha
 
 // Appends the bytes a data line stands for. joins_next tells whether the line ends in an
 // unescaped backslash, which suppresses the line feed after it.
-bool ReplayReader::decodeLine(const std::string& line, std::string& datagram, bool& joins_next) {
+bool ReplayReader::decodeLine(std::string_view line, std::string& datagram, bool& joins_next) {
     joins_next = false;
     for (std::size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (c != '\\') {
-            datagram += c;
-            continue;
+        const std::size_t backslash = std::min(line.find('\\', i), line.size());
+        datagram.append(line.substr(i, backslash - i));
+        i = backslash;
+        if (i == line.size()) {
+            break;
         }
         if (i + 1 == line.size()) {
             joins_next = true;
             return true;
         }
         const char kind = line[++i];
-        switch (kind) {
-        case '\\':
-            datagram += '\\';
-            break;
-        case 'r':
-            datagram += '\r';
-            break;
-        case 'n':
-            datagram += '\n';
-            break;
-        case 't':
-            datagram += '\t';
-            break;
-        case '0':
-            datagram += '\0';
-            break;
-        case 'x': {
-            const int high = i + 1 < line.size() ? hexValue(line[i + 1]) : -1;
-            const int low = i + 2 < line.size() ? hexValue(line[i + 2]) : -1;
-            if (high < 0 || low < 0) {
-                formatError("column " + std::to_string(i) +
-                            ": \\x must be followed by two hexadecimal digits");
-                return false;
-            }
-            datagram += static_cast<char>(high * 16 + low);
-            i += 2;
-            break;
+        // "\\" "\r" "\n" "\t" "\0": the byte after the backslash and the byte it stands for.
+        constexpr std::string_view simple = "\\rnt0";
+        constexpr std::string_view meaning("\\\r\n\t\0", 5);
+        if (const std::size_t k = simple.find(kind); k != std::string_view::npos) {
+            datagram += meaning[k];
+            continue;
         }
-        default: {
+        if (kind != 'x') {
             const unsigned char shown = static_cast<unsigned char>(kind);
             const std::string escape = shown >= 0x20 && shown < 0x7F
                                            ? std::string("\\") + kind
@@ -158,7 +100,17 @@ bool ReplayReader::decodeLine(const std::string& line, std::string& datagram, bo
                         " (known: \\\\ \\r \\n \\t \\0 \\xHH)");
             return false;
         }
+        // Two hexadecimal digits, no more and no fewer.
+        unsigned value = 0;
+        const char* digits = line.data() + i + 1;
+        if (i + 2 >= line.size() ||
+            std::from_chars(digits, digits + 2, value, 16).ptr != digits + 2) {
+            formatError("column " + std::to_string(i) +
+                        ": \\x must be followed by two hexadecimal digits");
+            return false;
         }
+        datagram += static_cast<char>(value);
+        i += 2;
     }
     return true;
 }
@@ -200,36 +152,43 @@ bool ReplayReader::readDirective(const std::string& line) {
     return true;
 }
 
-ReplayReader::Result ReplayReader::next(ReplayFrame& frame) {
-    if (in == nullptr) {
-        if (error_text.empty()) {
-            error_text = "no replay file is open";
-        }
-        return Result::io_error;
+ReplayReader::Result ReplayReader::parse(std::string_view text, const std::string& file_name) {
+    name = file_name;
+    frames_read.clear();
+    error_text.clear();
+    // Every datagram goes into one buffer, sized once: decoding only shortens lines, and the
+    // one byte it may add is a line feed after a last line that has none.
+    datagrams.clear();
+    datagrams.shrink_to_fit();
+    datagrams.reserve(text.size() + 1);
+    starts.clear();
+    const Result result = parseLines(text);
+    for (std::size_t i = 0; i < frames_read.size(); ++i) {
+        const std::size_t end = i + 1 < starts.size() ? starts[i + 1] : datagrams.size();
+        frames_read[i].datagram = std::string_view(datagrams).substr(starts[i], end - starts[i]);
     }
-    frame.datagram.clear();
-    frame.delay_ms.reset();
-    frame.line = 0;
+    return result;
+}
+
+ReplayReader::Result ReplayReader::parseLines(std::string_view text) {
+    line_number = 0;
+    pending_delay.reset();
     bool in_block = false;
-    std::string line;
-    for (;;) {
-        const LineRead read = readLine(*in, line, max_line_length);
-        if (read == LineRead::end) {
-            break;
-        }
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t line_feed = std::min(text.find('\n', start), text.size());
+        std::string_view line = text.substr(start, line_feed - start);
+        start = line_feed + 1;
         ++line_number;
-        if (read == LineRead::too_long) {
+        if (line.size() > max_line_length) {
             return formatError("a line longer than " + std::to_string(max_line_length) +
                                " characters (a frame holds at most " +
                                std::to_string(max_datagram) + " bytes)");
         }
         if (!line.empty() && line.back() == '\r') {
-            line.pop_back(); // a file saved with CR LF line ends
+            line.remove_suffix(1); // a file saved with CR LF line ends
         }
         if (isBlank(line)) {
-            if (in_block) {
-                return Result::frame;
-            }
+            in_block = false;
             continue;
         }
         if (line[0] == '#') {
@@ -240,39 +199,32 @@ ReplayReader::Result ReplayReader::next(ReplayFrame& frame) {
                 return formatError("a directive inside a frame: end the frame with a blank line "
                                    "first (a datagram line that begins with @ is written \\x40)");
             }
-            if (!readDirective(line)) {
+            if (!readDirective(std::string(line))) {
                 return Result::format_error;
             }
             continue;
         }
         if (!in_block) {
             in_block = true;
-            frame.line = line_number;
-            frame.delay_ms = pending_delay;
+            frames_read.push_back({{}, pending_delay, line_number});
+            starts.push_back(datagrams.size());
             pending_delay.reset();
         }
         bool joins_next = false;
-        if (!decodeLine(line, frame.datagram, joins_next)) {
+        if (!decodeLine(line, datagrams, joins_next)) {
             return Result::format_error;
         }
         if (!joins_next) {
-            frame.datagram += '\n';
+            datagrams += '\n';
         }
-        if (frame.datagram.size() > max_datagram) {
-            return formatError(frame.line, "the frame is longer than " +
-                                               std::to_string(max_datagram) +
-                                               " bytes, the most one UDP datagram carries");
+        if (datagrams.size() - starts.back() > max_datagram) {
+            return formatError(frames_read.back().line,
+                               "the frame is longer than " + std::to_string(max_datagram) +
+                                   " bytes, the most one UDP datagram carries");
         }
-    }
-    if (in->bad()) {
-        error_text = name + ": read error after line " + std::to_string(line_number);
-        return Result::io_error;
-    }
-    if (in_block) {
-        return Result::frame;
     }
     if (pending_delay) {
         return formatError(pending_delay_line, "@delay is not followed by a frame");
     }
-    return Result::end;
+    return Result::ok;
 }

@@ -3,26 +3,25 @@
 #ifndef REPLAYREADER_H
 #define REPLAYREADER_H
 
-#include <fstream>
-#include <istream>
-#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // One recorded datagram and the time since the one before it.
 struct ReplayFrame {
-    std::string datagram;
+    std::string_view datagram;      // held by the reader that read it
     std::optional<double> delay_ms; // from an "@delay" line; none when the frame had none
     long line = 0;                  // file line where the frame's block begins
 };
 
-// Reads a replay file frame by frame, without holding more than one frame in memory, so that
-// long recordings replay as easily as short ones. Errors name the file and the line.
+// Reads a whole replay file into memory at once and checks it, so that a malformed file is
+// refused before anything is sent and a replay never waits for the disk. Errors name the file
+// and the line.
 class ReplayReader {
 public:
     enum class Result {
-        frame,        // a frame was read
-        end,          // no more frames
+        ok,           // every frame was read
         format_error, // the file breaks the format; see error()
         io_error,     // the file could not be opened or read; see error()
     };
@@ -32,36 +31,40 @@ public:
     // The longest line a file may have: a frame of max_datagram bytes, each written as a
     // four-character \xHH escape, with a joining backslash and a CR before the line feed.
     static constexpr std::size_t max_line_length = 4 * max_datagram + 2;
+    // The largest file, 1 GiB: about 50 minutes of a 2-Skywand stream at 1000 Hz as recorded.
+    // Loading holds the text and its frames at once, a little more than twice the file.
+    static constexpr std::size_t max_file_size = std::size_t{1} << 30;
     // The longest "@delay" accepted, one day, so that no schedule can overflow.
     static constexpr double max_delay_ms = 86400000.0;
 
     ReplayReader() = default;
-    ReplayReader(const ReplayReader&) = delete;
+    ReplayReader(const ReplayReader&) = delete; // the frames point into the reader
     ReplayReader& operator=(const ReplayReader&) = delete;
 
-    // Opens a file; false with error() set when it cannot be opened.
-    bool open(const std::string& path);
-    // Reads from a stream the caller owns; name is used in messages.
-    void attach(std::istream& in, const std::string& name);
+    // Reads and parses the file.
+    Result load(const std::string& path);
+    // Parses the text of a replay file; name is used in messages.
+    Result parse(std::string_view text, const std::string& name);
 
-    Result next(ReplayFrame& frame);
-    // Goes back to the first frame; false with error() set when the stream cannot seek.
-    bool rewind();
-
+    // The frames read, in file order; after an error, those before it. They stay valid until
+    // the next load() or parse().
+    const std::vector<ReplayFrame>& frames() const { return frames_read; }
     // "<file>:<line>: <what is wrong>", or the I/O failure.
     const std::string& error() const { return error_text; }
 
 private:
+    Result parseLines(std::string_view text);
     Result formatError(const std::string& what);
     Result formatError(long line, const std::string& what);
-    bool decodeLine(const std::string& line, std::string& datagram, bool& joins_next);
+    bool decodeLine(std::string_view line, std::string& datagram, bool& joins_next);
     bool readDirective(const std::string& line);
 
-    std::unique_ptr<std::ifstream> file;
-    std::istream* in = nullptr;
+    std::vector<ReplayFrame> frames_read;
+    std::string datagrams;           // every frame's datagram, one after the other
+    std::vector<std::size_t> starts; // where each frame's datagram begins in datagrams
     std::string name;
     long line_number = 0;
-    std::optional<double> pending_delay;
+    std::optional<double> pending_delay; // from an "@delay" line, for the next frame
     long pending_delay_line = 0;
     std::string error_text;
 };

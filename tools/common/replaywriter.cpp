@@ -1,17 +1,16 @@
 #include "replaywriter.h"
 
+#include "decimaltext.h"
+
 #include <cmath>
-#include <cstdio>
+#include <fmt/format.h>
+#include <iterator>
 #include <string_view>
 
 namespace {
 
-const char hex_digits[] = "0123456789ABCDEF";
-
 void appendHexEscape(std::string& out, unsigned char byte) {
-    out += "\\x";
-    out += hex_digits[byte >> 4];
-    out += hex_digits[byte & 0x0F];
+    fmt::format_to(std::back_inserter(out), "\\x{:02X}", byte);
 }
 
 bool onlySpaces(std::string_view text) {
@@ -53,18 +52,6 @@ void appendLine(std::string& out, std::string_view line, bool ends_with_line_fee
     out += '\n';
 }
 
-// Milliseconds with up to three decimals, trailing zeros dropped: "16.667", "5", "0.5".
-std::string formatDelay(double delay_ms) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.3f", delay_ms);
-    std::string result(text);
-    result.erase(result.find_last_not_of('0') + 1);
-    if (result.back() == '.') {
-        result.pop_back();
-    }
-    return result;
-}
-
 } // namespace
 
 ReplayWriter::ReplayWriter(std::ostream& out) : out(out) {}
@@ -93,7 +80,7 @@ void ReplayWriter::writeComment(const std::string& text) {
 void ReplayWriter::writeFrame(const std::string& datagram, std::optional<double> delay_ms) {
     separateFromPreviousFrame();
     if (delay_ms && std::isfinite(*delay_ms)) {
-        out << "@delay " << formatDelay(*delay_ms > 0.0 ? *delay_ms : 0.0) << '\n';
+        out << "@delay " << formatDecimal(*delay_ms > 0.0 ? *delay_ms : 0.0, 3) << '\n';
     }
     out << encodeDatagram(datagram);
     block_open = true;

@@ -1,7 +1,6 @@
 #include "devicecheckview.h"
 
 #include "Ombrix.h"
-#include "fixeddecimal.h"
 #include "monitor.h"
 
 #include <algorithm>
@@ -9,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fmt/format.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -78,7 +78,7 @@ bool DeviceCheckView::start() {
         report_file.open(report_temp, std::ios::trunc);
     }
     err << "ombrix-monitor: checking " << device << " for at most "
-        << fixedDecimal(timeLimitSeconds(), 0)
+        << fmt::format("{:.0f}", timeLimitSeconds())
         << " s: press and release every button, push the stick to its edge in all eight "
            "directions, then let it rest for a second\n";
     return true;
@@ -151,7 +151,7 @@ std::string DeviceCheckView::findFailure(bool stopped) const {
         return "stopped before a Skywand button went down";
     }
     const double elapsed = std::chrono::duration<double>(Clock::now() - started).count();
-    const std::string within = " within " + fixedDecimal(elapsed, 1) + " s";
+    const std::string within = " within " + fmt::format("{:.1f}", elapsed) + " s";
     if (frames == 0) {
         return "no tracking frame arrived on UDP port " + std::to_string(port) + within;
     }
@@ -160,7 +160,7 @@ std::string DeviceCheckView::findFailure(bool stopped) const {
 }
 
 std::string DeviceCheckView::verdictLine(const CheckReport& report, bool stopped) const {
-    const std::string duration = fixedDecimal(report.durationS, 1) + " s";
+    const std::string duration = fmt::format("{:.1f}", report.durationS) + " s";
     if (report.verdict == CheckVerdict::pass) {
         return device + ": pass in " + duration;
     }
@@ -211,10 +211,10 @@ std::vector<DeviceCheckView::Item> DeviceCheckView::itemsOf(const CheckReport& r
         std::string detail = "no joystick values: skipped";
         if (stick.present) {
             detail = std::to_string(stick.directionsReached) + " of 8 directions, farthest " +
-                     fixedDecimal(stick.maxDeflection, 2);
+                     fmt::format("{:.2f}", stick.maxDeflection);
             if (stick.restX && stick.restY) {
-                detail += ", rest " + fixedDecimal(*stick.restX, 3) + " " +
-                          fixedDecimal(*stick.restY, 3);
+                detail += ", rest " + fmt::format("{:.3f}", *stick.restX) + " " +
+                          fmt::format("{:.3f}", *stick.restY);
             }
         }
         items.push_back({"Joystick", stick.ok, detail});
@@ -222,10 +222,10 @@ std::vector<DeviceCheckView::Item> DeviceCheckView::itemsOf(const CheckReport& r
     const TrackingResult& tracking = report.tracking;
     items.push_back({"Tracking", tracking.ok,
                      counted(tracking.frames, "frame", "frames") + ", " +
-                         fixedDecimal(tracking.trackedShare(3) * 100.0, 1) + " % tracked, " +
+                         fmt::format("{:.1f}", tracking.trackedShare(3) * 100.0) + " % tracked, " +
                          std::to_string(tracking.lostFrames) + " lost, " +
                          std::to_string(tracking.unparsable) + " unparsable, " +
-                         fixedDecimal(tracking.rateHz, 1) + " Hz"});
+                         fmt::format("{:.1f}", tracking.rateHz) + " Hz"});
     return items;
 }
 
@@ -247,8 +247,8 @@ void DeviceCheckView::redraw(const CheckReport& report) {
     std::vector<std::string> lines;
     std::string state = verdictText(report.verdict);
     if (report.verdict == CheckVerdict::running) {
-        state += ", " + fixedDecimal(report.durationS, 1) + " s of " +
-                 fixedDecimal(timeLimitSeconds(), 0) + " s";
+        state += ", " + fmt::format("{:.1f}", report.durationS) + " s of " +
+                 fmt::format("{:.0f}", timeLimitSeconds()) + " s";
     }
     lines.push_back("ombrix-monitor  " + device + " on UDP port " + std::to_string(port) + "  " +
                     state);
@@ -270,7 +270,7 @@ void DeviceCheckView::redraw(const CheckReport& report) {
 
 void DeviceCheckView::printChanges(const CheckReport& report) {
     const std::vector<Item> items = itemsOf(report);
-    const std::string when = fixedDecimal(report.durationS, 1) + " s: ";
+    const std::string when = fmt::format("{:.1f}", report.durationS) + " s: ";
     const bool has_data = items.front().name != no_data_item;
     const bool had_data = printed && printed->front().name != no_data_item;
     if (has_data && !had_data) {

@@ -179,10 +179,9 @@ std::string Forwarder::summary() const {
 }
 
 std::vector<std::string> Forwarder::destinationLines() const {
-    constexpr std::size_t terminal_width = 79;
     std::vector<std::string> lines;
     for (const Destination& destination : destinations) {
-        lines.push_back(("forward " + errorText(destination)).substr(0, terminal_width));
+        lines.push_back("forward " + errorText(destination));
     }
     return lines;
 }

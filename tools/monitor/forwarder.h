@@ -36,7 +36,7 @@ public:
     std::uint64_t forwarded() const { return forwarded_count; }
     // "N forwarded; HOST:PORT ok, HOST:PORT M errors (reason)"; one line.
     std::string summary() const;
-    // One line per destination, each short enough for an 80-column terminal.
+    // One line per destination.
     std::vector<std::string> destinationLines() const;
     // True once for each time a destination's error count grew since the last call.
     bool errorsGrew();

@@ -1,12 +1,12 @@
 #include "frametext.h"
 
 #include "Ombrix.h"
-#include "fixeddecimal.h"
 #include "replaywriter.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
 namespace {
@@ -145,26 +145,22 @@ std::string FrameText::jsonError(std::string_view kind, std::string_view datagra
 }
 
 std::string FrameText::skywandLine(const Ombrix& client, int device_number) {
-    std::string line = "frame " + std::to_string(client.get_framecounter()) + "  ts " +
-                       fixedDecimal(client.get_timestamp(), 3) + "  S" +
-                       std::to_string(device_number);
+    std::string line = fmt::format("frame {}  ts {:.3f}  S{}", client.get_framecounter(),
+                                   client.get_timestamp(), device_number);
     const int count = client.get_num_skywand();
     if (device_number < 1 || device_number > count) {
-        return line + "  not in this frame (" + std::to_string(count) + " Skywand" +
-               (count == 1 ? "" : "s") + ")";
+        return line +
+               fmt::format("  not in this frame ({} Skywand{})", count, count == 1 ? "" : "s");
     }
     const ombrix_skywand_type wand = client.get_skywand(device_number - 1);
-    line += "  quality " + fixedDecimal(wand.quality, 3);
-    if (wand.quality < 0.0f) {
-        line += " (not tracked)";
-    }
-    line += "  buttons";
+    line += fmt::format("  quality {:.3f}{}  buttons", wand.quality,
+                        wand.quality < 0.0f ? " (not tracked)" : "");
     for (int i = 0; i < countOf(wand.num_button, 16); ++i) {
         line += wand.button[i] ? " 1" : " 0";
     }
     line += "  joystick";
     for (int i = 0; i < countOf(wand.num_joystick, 8); ++i) {
-        line += ' ' + fixedDecimal(wand.joystick[i], 3);
+        line += fmt::format(" {:.3f}", wand.joystick[i]);
     }
     return line;
 }

@@ -1,19 +1,17 @@
 #include "monitor.h"
 
 #include "Ombrix.h"
-#include "fixeddecimal.h"
 #include "forwarder.h"
 #include "frametext.h"
+#include "hostlookup.h"
 
-#include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <ctime>
-#include <netinet/in.h>
-#include <sys/socket.h>
+#include <fmt/chrono.h>
+#include <fmt/format.h>
 #include <thread>
-#include <unistd.h>
 
 #ifndef OMBRIX_MONITOR_VERSION
 #define OMBRIX_MONITOR_VERSION "unknown"
@@ -32,13 +30,7 @@ constexpr int forward_queue_bytes = 4 * 1024 * 1024;
 constexpr auto error_pause = std::chrono::milliseconds(10);
 
 std::string utcNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm parts{};
-    char text[32] = "";
-    if (gmtime_r(&now, &parts) != nullptr) {
-        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &parts);
-    }
-    return text;
+    return fmt::format("{:%Y-%m-%d %H:%M:%S} UTC", fmt::gmtime(std::time(nullptr)));
 }
 
 } // namespace
@@ -56,34 +48,6 @@ const char* Monitor::version() {
 double Monitor::seconds() const {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
-std::string Monitor::describePortFailure(unsigned short port) {
-    const std::string name = "port " + std::to_string(port);
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return "cannot open a UDP socket: " + std::string(std::strerror(errno));
-    }
-    // The client binds the same way: every local address, no address reuse.
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    address.sin_port = htons(port);
-    const int result = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    const int bind_errno = errno;
-    ::close(fd);
-    if (result == 0) {
-        // Free again by now: whatever held it has let go.
-        return "cannot open UDP " + name + "; it may have been in use for a moment, try again";
-    }
-    switch (bind_errno) {
-    case EADDRINUSE:
-        return name + " is already in use by another program";
-    case EACCES:
-        return name + " is reserved for privileged programs; choose one from 1024 up";
-    default:
-        return "cannot open UDP " + name + ": " + std::strerror(bind_errno);
-    }
 }
 
 bool Monitor::openRecording(unsigned short port) {
@@ -112,10 +76,17 @@ int Monitor::run(const std::atomic<bool>& stop) {
             return bad_input;
         }
     }
+    errno = 0;
     client = std::make_unique<Ombrix>("", 0, options.port, receive_buffer_size, receive_timeout_us,
                                       1000000);
     if (!client->valid()) {
-        err << "ombrix-monitor: " << describePortFailure(options.port) << "\n"
+        // The client closes the socket whose bind failed and frees its block, neither of which
+        // changes errno; 0 means it failed before reaching the system.
+        const int bind_errno = errno;
+        err << "ombrix-monitor: "
+            << (bind_errno != 0 ? bindFailure("port", options.port, bind_errno)
+                                : "cannot open UDP port " + std::to_string(options.port))
+            << "\n"
             << "Stop that program, or listen on another port with --port.\n";
         return runtime_failure;
     }
@@ -243,7 +214,7 @@ void Monitor::receiveOnce(const std::atomic<bool>& stop) {
         stats->waitedInVain(now);
         if (options.view == MonitorOptions::View::skywand && stats->timeouts() > silence_reported) {
             silence_reported = stats->timeouts();
-            out << "no frame for " << fixedDecimal(now - stats->silenceStart(), 0) << " s\n";
+            out << "no frame for " << fmt::format("{:.0f}", now - stats->silenceStart()) << " s\n";
         }
         return;
     }
@@ -262,7 +233,7 @@ void Monitor::receiveOnce(const std::atomic<bool>& stop) {
         out << "receive error (empty or unreadable datagram)\n";
         break;
     case MonitorOptions::View::raw:
-        out << "# " << fixedDecimal(now - start_s, 3)
+        out << "# " << fmt::format("{:.3f}", now - start_s)
             << " s, receive error (empty or unreadable)\n\n";
         break;
     case MonitorOptions::View::json:
@@ -274,8 +245,8 @@ void Monitor::receiveOnce(const std::atomic<bool>& stop) {
 
 std::string Monitor::arrivalNote(double now, std::size_t bytes, unsigned dropped,
                                  const std::string& outcome) const {
-    std::string note =
-        fixedDecimal(now - start_s, 3) + " s, " + std::to_string(bytes) + " bytes, " + outcome;
+    std::string note = fmt::format("{:.3f}", now - start_s) + " s, " + std::to_string(bytes) +
+                       " bytes, " + outcome;
     if (dropped > 0) {
         note += ", " + std::to_string(dropped) + " older dropped";
     }
@@ -361,13 +332,7 @@ void Monitor::showSummary(double now, bool final_refresh) {
             const std::vector<std::string> forwarding = forwarder->destinationLines();
             lines.insert(lines.end(), forwarding.begin(), forwarding.end());
         }
-        if (live_lines_shown > 0) {
-            out << "\033[" << live_lines_shown << "A"; // back to the block's first line
-        }
-        for (const std::string& line : lines) {
-            out << "\r\033[K" << line << "\n";
-        }
-        live_lines_shown = lines.size();
+        live_block.draw(out, lines);
         next_refresh_s = now + terminal_refresh_s;
     } else {
         if (!final_refresh) {

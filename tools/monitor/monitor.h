@@ -8,6 +8,7 @@
 #include "replaywriter.h"
 #include "streamstats.h"
 #include "summaryview.h"
+#include "terminalblock.h"
 
 #include <atomic>
 #include <fstream>
@@ -43,9 +44,6 @@ public:
     // record file fails, or the device is found or its check has a verdict. Returns the
     // process exit status.
     int run(const std::atomic<bool>& stop);
-
-    // Why a UDP port cannot be opened, in plain words, found by trying to bind it.
-    static std::string describePortFailure(unsigned short port);
 
     static const char* version();
 
@@ -84,7 +82,7 @@ private:
 
     double next_refresh_s = 0;
     double next_forward_report_s = 0;
-    std::size_t live_lines_shown = 0;   // lines of the in-place block now on the terminal
+    TerminalBlock live_block;
     std::uint64_t silence_reported = 0; // time-outs already shown in the Skywand view
     bool finished = false;
     int status = success;

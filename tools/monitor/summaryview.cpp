@@ -1,16 +1,8 @@
 #include "summaryview.h"
 
-#include "fixeddecimal.h"
+#include <fmt/format.h>
 
 #include <utility>
-
-namespace {
-
-std::string count(std::uint64_t value) {
-    return std::to_string(value);
-}
-
-} // namespace
 
 SummaryView::SummaryView(unsigned short port, std::string record_file)
     : port(port), record_file(std::move(record_file)) {}
@@ -20,9 +12,8 @@ std::string SummaryView::intervalText(const StreamStats& stats, double now) cons
     if (!intervals) {
         return "interval -";
     }
-    return "interval p50 " + fixedDecimal(intervals->p50_ms, 2) + " ms  p99 " +
-           fixedDecimal(intervals->p99_ms, 2) + " ms  jitter " +
-           fixedDecimal(intervals->p99_ms - intervals->p50_ms, 2) + " ms";
+    return fmt::format("interval p50 {:.2f} ms  p99 {:.2f} ms  jitter {:.2f} ms", intervals->p50_ms,
+                       intervals->p99_ms, intervals->p99_ms - intervals->p50_ms);
 }
 
 std::string SummaryView::lastFrameText(const StreamStats& stats) const {
@@ -30,58 +21,52 @@ std::string SummaryView::lastFrameText(const StreamStats& stats) const {
         return "none yet";
     }
     const StreamStats::RecordCounts& counts = stats.lastCounts();
-    return std::to_string(stats.lastFrameCounter()) + "  ts " +
-           fixedDecimal(stats.lastTimestamp(), 3) + "  bodies " + std::to_string(counts.bodies) +
-           "  skywands " + std::to_string(counts.skywands) + "  tools " +
-           std::to_string(counts.tools) + "  hands " + std::to_string(counts.hands) + "  markers " +
-           std::to_string(counts.markers);
+    return fmt::format("{}  ts {:.3f}  bodies {}  skywands {}  tools {}  hands {}  markers {}",
+                       stats.lastFrameCounter(), stats.lastTimestamp(), counts.bodies,
+                       counts.skywands, counts.tools, counts.hands, counts.markers);
 }
 
 std::vector<std::string> SummaryView::liveLines(const StreamStats& stats, double now,
                                                 double elapsed) const {
-    std::string title =
-        "ombrix-monitor  UDP port " + std::to_string(port) + "  " + fixedDecimal(elapsed, 1) + " s";
+    std::string title = fmt::format("ombrix-monitor  UDP port {}  {:.1f} s", port, elapsed);
     if (!record_file.empty()) {
-        title += "  recording " + count(stats.read()) + " frames";
+        title += fmt::format("  recording {} frames", stats.read());
     }
     return {
         title,
-        "rate        " + std::to_string(stats.rate(now)) + " frames/s   " +
-            intervalText(stats, now),
-        "frames      " + count(stats.received()) + " received  " + count(stats.lost()) + " lost  " +
-            count(stats.dropped()) + " dropped  " + count(stats.restarts()) + " restarts",
-        "errors      " + count(stats.timeouts()) + " time-out  " + count(stats.receiveErrors()) +
-            " receive  " + count(stats.parseErrors()) + " parse",
+        fmt::format("rate        {} frames/s   {}", stats.rate(now), intervalText(stats, now)),
+        fmt::format("frames      {} received  {} lost  {} dropped  {} restarts", stats.received(),
+                    stats.lost(), stats.dropped(), stats.restarts()),
+        fmt::format("errors      {} time-out  {} receive  {} parse", stats.timeouts(),
+                    stats.receiveErrors(), stats.parseErrors()),
         "last frame  " + lastFrameText(stats),
     };
 }
 
 std::string SummaryView::plainLine(const StreamStats& stats, double now, double elapsed) const {
-    return fixedDecimal(elapsed, 1) + " s: " + std::to_string(stats.rate(now)) + " frames/s, " +
-           intervalText(stats, now) + "; " + count(stats.received()) + " received, " +
-           count(stats.lost()) + " lost, " + count(stats.dropped()) + " dropped, " +
-           count(stats.restarts()) + " restarts; errors " + count(stats.timeouts()) +
-           " time-out, " + count(stats.receiveErrors()) + " receive, " +
-           count(stats.parseErrors()) + " parse; last frame " + lastFrameText(stats);
+    return fmt::format("{:.1f} s: {} frames/s, {}; {} received, {} lost, {} dropped, {} restarts; "
+                       "errors {} time-out, {} receive, {} parse; last frame {}",
+                       elapsed, stats.rate(now), intervalText(stats, now), stats.received(),
+                       stats.lost(), stats.dropped(), stats.restarts(), stats.timeouts(),
+                       stats.receiveErrors(), stats.parseErrors(), lastFrameText(stats));
 }
 
 std::string SummaryView::finalLine(const StreamStats& stats, double elapsed,
                                    unsigned long long recorded) const {
-    std::string line = "ombrix-monitor: " + count(stats.received()) +
-                       (stats.received() == 1 ? " frame" : " frames") + " received in " +
-                       fixedDecimal(elapsed, 1) + " s";
+    std::string line = fmt::format("ombrix-monitor: {} frame{} received in {:.1f} s",
+                                   stats.received(), stats.received() == 1 ? "" : "s", elapsed);
     // A rate and a longest gap need two arrivals.
     if (stats.received() >= 2 && stats.span() > 0.0) {
-        line += " (" + fixedDecimal(stats.averageRate(), 1) + " frames/s, longest gap " +
-                fixedDecimal(stats.longestIntervalMs(), 1) + " ms)";
+        line += fmt::format(" ({:.1f} frames/s, longest gap {:.1f} ms)", stats.averageRate(),
+                            stats.longestIntervalMs());
     }
-    line += ", " + count(stats.lost()) + " lost, " + count(stats.dropped()) + " dropped, " +
-            count(stats.restarts()) + " restarts; errors: " + count(stats.timeouts()) +
-            " time-out, " + count(stats.receiveErrors()) + " receive, " +
-            count(stats.parseErrors()) + " parse";
+    line += fmt::format(", {} lost, {} dropped, {} restarts; errors: {} time-out, {} receive, {} "
+                        "parse",
+                        stats.lost(), stats.dropped(), stats.restarts(), stats.timeouts(),
+                        stats.receiveErrors(), stats.parseErrors());
     if (!record_file.empty()) {
-        line += "; " + std::to_string(recorded) + (recorded == 1 ? " frame" : " frames") +
-                " recorded to " + record_file;
+        line += fmt::format("; {} frame{} recorded to {}", recorded, recorded == 1 ? "" : "s",
+                            record_file);
     }
     return line;
 }

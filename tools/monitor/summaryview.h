@@ -13,8 +13,7 @@ public:
     // port: the port listened on; record_file: empty when not recording.
     SummaryView(unsigned short port, std::string record_file);
 
-    // The lines of the block that a terminal shows refreshed in place, each without a line end
-    // and short enough for an 80-column terminal.
+    // The lines of the block that a terminal shows refreshed in place, each without a line end.
     std::vector<std::string> liveLines(const StreamStats& stats, double now, double elapsed) const;
     // One line, without a line end, for output that is not a terminal.
     std::string plainLine(const StreamStats& stats, double now, double elapsed) const;

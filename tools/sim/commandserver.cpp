@@ -2,122 +2,63 @@
 
 #include "hostlookup.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
-#include <fcntl.h>
 #include <poll.h>
-#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 CommandServer::CommandServer(CommandProtocol protocol) : protocol(std::move(protocol)) {}
 
 CommandServer::~CommandServer() {
-    stop();
+    for (const Client& client : clients) {
+        ::close(client.fd);
+    }
+    if (listen_fd >= 0) {
+        ::close(listen_fd);
+    }
 }
 
 bool CommandServer::start(const std::string& bind_address, unsigned short port,
                           std::string& error) {
-    sockaddr_in address{};
-    const std::string failure = lookUpIPv4(bind_address, SOCK_STREAM, true, address);
-    if (!failure.empty()) {
-        error = "cannot resolve command address \"" + bind_address + "\": " + failure;
-        return false;
-    }
-    address.sin_port = htons(port);
-
-    listen_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    listen_fd = openBoundSocket(bind_address, port, SOCK_STREAM, "command port", error);
     if (listen_fd < 0) {
-        error = std::string("cannot open a TCP socket: ") + std::strerror(errno);
         return false;
     }
-    // A restart soon after a run must not fail on the old connections' TIME_WAIT; a port that
-    // another program listens on is still refused.
-    const int enable = 1;
-    setsockopt(listen_fd, SOL_SOCKET, SO_REUSEADDR, &enable, sizeof enable);
-    if (::bind(listen_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listen_fd, 8) != 0) {
+    if (::listen(listen_fd, 8) != 0) {
         error =
             "cannot listen on command port " + std::to_string(port) + ": " + std::strerror(errno);
-        closeSockets();
         return false;
     }
     sockaddr_in bound{};
     socklen_t length = sizeof bound;
     getsockname(listen_fd, reinterpret_cast<sockaddr*>(&bound), &length);
     bound_port = ntohs(bound.sin_port);
-
-    if (::pipe2(wake_pipe, O_CLOEXEC) != 0) {
-        error = std::string("cannot create a pipe: ") + std::strerror(errno);
-        closeSockets();
-        return false;
-    }
-    // The thread inherits a mask without SIGINT and SIGTERM, so that those reach the sending
-    // thread, which stops the run.
-    sigset_t stop_signals;
-    sigset_t previous;
-    sigemptyset(&stop_signals);
-    sigaddset(&stop_signals, SIGINT);
-    sigaddset(&stop_signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stop_signals, &previous);
-    worker = std::thread(&CommandServer::run, this);
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     return true;
 }
 
-void CommandServer::stop() {
-    if (worker.joinable()) {
-        const char wake = 1;
-        // The thread leaves its loop on any byte; a full pipe means a byte is there already.
-        [[maybe_unused]] const ssize_t written = ::write(wake_pipe[1], &wake, 1);
-        worker.join();
+void CommandServer::serve(std::int64_t wait_ns) {
+    watched.assign(1, {listen_fd, POLLIN, 0});
+    for (const Client& client : clients) {
+        watched.push_back({client.fd, POLLIN, 0});
     }
-    closeSockets();
-}
-
-void CommandServer::closeSockets() {
-    for (Client& client : clients) {
-        ::close(client.fd);
+    const std::int64_t wait = std::max<std::int64_t>(wait_ns, 0);
+    const timespec timeout{static_cast<time_t>(wait / 1'000'000'000),
+                           static_cast<long>(wait % 1'000'000'000)};
+    if (::ppoll(watched.data(), watched.size(), &timeout, nullptr) <= 0) {
+        return; // nothing came, or a signal: the simulator looks at its stop flag
     }
-    clients.clear();
-    for (int* fd : {&listen_fd, &wake_pipe[0], &wake_pipe[1]}) {
-        if (*fd >= 0) {
-            ::close(*fd);
-            *fd = -1;
+    // Clients first, by index from the back, so that removing one keeps the others' places.
+    for (std::size_t i = clients.size(); i-- > 0;) {
+        if (watched[i + 1].revents != 0 && !serveClient(clients[i])) {
+            ::close(clients[i].fd);
+            clients.erase(clients.begin() + static_cast<long>(i));
         }
     }
-}
-
-void CommandServer::run() {
-    std::vector<pollfd> watched;
-    while (true) {
-        watched.clear();
-        watched.push_back({wake_pipe[0], POLLIN, 0});
-        watched.push_back({listen_fd, POLLIN, 0});
-        for (const Client& client : clients) {
-            watched.push_back({client.fd, POLLIN, 0});
-        }
-        if (::poll(watched.data(), watched.size(), -1) < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return;
-        }
-        if (watched[0].revents != 0) {
-            return;
-        }
-        // Clients first, by index from the back, so that removing one keeps the others' places.
-        for (std::size_t i = clients.size(); i-- > 0;) {
-            if (watched[i + 2].revents != 0 && !serveClient(clients[i])) {
-                ::close(clients[i].fd);
-                clients.erase(clients.begin() + static_cast<long>(i));
-            }
-        }
-        if (watched[1].revents != 0) {
-            acceptClient();
-        }
+    if (watched[0].revents != 0) {
+        acceptClient();
     }
 }
 
@@ -153,7 +94,7 @@ bool CommandServer::serveClient(Client& client) {
         if (byte == '\0') {
             const std::string request = std::move(client.pending);
             client.pending.clear();
-            if (!reply(client, protocol.handle(request, frame_counter.load()))) {
+            if (!reply(client, protocol.handle(request, frame_counter))) {
                 return false;
             }
             continue;

@@ -1,38 +1,40 @@
-// Serves the command protocol on a TCP port, in a thread of its own.
+// Serves the command protocol on a TCP port, whenever the simulator lets it look.
 
 #ifndef COMMANDSERVER_H
 #define COMMANDSERVER_H
 
 #include "commandprotocol.h"
 
-#include <atomic>
 #include <cstdint>
+#include <poll.h>
 #include <string>
-#include <thread>
 #include <vector>
 
 // Accepts several clients at once. Each request ends with a NUL byte and gets one reply, sent
 // as the reply text followed by one NUL byte. A request that grows past 200 characters without
 // its NUL is answered with an error and its bytes are dropped up to the NUL.
 //
-// The protocol object belongs to the server thread once start() has run; the frame counter is
-// the only thing the sending thread passes it afterwards.
+// The server has no thread: the simulator calls serve() while it waits for a frame's send time,
+// and between frames when it does not wait.
 class CommandServer {
 public:
     static constexpr int max_clients = 16;
 
     explicit CommandServer(CommandProtocol protocol);
-    ~CommandServer(); // stops the thread and closes every socket
+    ~CommandServer(); // closes every socket
     CommandServer(const CommandServer&) = delete;
     CommandServer& operator=(const CommandServer&) = delete;
 
-    // Listens on the address (dotted IPv4 or a name) and port (0: any free port) and starts
-    // the thread. False with a one-line reason in error, e.g. when the port is in use.
+    // Listens on the address (dotted IPv4 or a name) and port (0: any free port). False with a
+    // one-line reason in error, e.g. when the port is in use.
     bool start(const std::string& bind_address, unsigned short port, std::string& error);
-    void stop();
+
+    // Waits up to wait_ns (0: does not wait) for requests and connections, and serves those
+    // that came. Returns early when something was served or a signal arrived.
+    void serve(std::int64_t wait_ns);
 
     unsigned short port() const { return bound_port; }
-    void setFrameCounter(std::uint32_t counter) { frame_counter.store(counter); }
+    void setFrameCounter(std::uint32_t counter) { frame_counter = counter; }
 
 private:
     struct Client {
@@ -41,19 +43,16 @@ private:
         bool discarding = false; // dropping an over-long request up to its NUL
     };
 
-    void run();
     void acceptClient();
     bool serveClient(Client& client); // false when the client is gone
     bool reply(Client& client, const std::string& text);
-    void closeSockets();
 
     CommandProtocol protocol;
     int listen_fd = -1;
-    int wake_pipe[2] = {-1, -1};
     unsigned short bound_port = 0;
     std::vector<Client> clients;
-    std::atomic<std::uint32_t> frame_counter{0};
-    std::thread worker;
+    std::vector<pollfd> watched; // kept, so that looking at the port does not allocate
+    std::uint32_t frame_counter = 0;
 };
 
 #endif // COMMANDSERVER_H

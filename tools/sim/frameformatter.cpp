@@ -1,171 +1,97 @@
 #include "frameformatter.h"
 
-#include "fixeddecimal.h"
+#include <fmt/format.h>
+#include <fmt/ranges.h>
+
+#include <iterator>
 
 namespace {
 
-class LineBuilder {
-public:
-    explicit LineBuilder(LineEnd line_end)
-        : end(line_end == LineEnd::crlf ? "\r\n"
-              : line_end == LineEnd::lf ? "\n"
-                                        : "\r") {}
+using Out = std::back_insert_iterator<std::string>;
 
-    void word(const char* text) { out += text; }
-    void integer(long long value) { out += std::to_string(value); }
-    void number(double value, int decimals) { out += fixedDecimal(value, decimals); }
-    void blank() { out += ' '; }
-    void open() { out += '['; }
-    void close() { out += ']'; }
-    void endLine() { out += end; }
+// Positions, shape lengths and qualities carry three decimals, rotations six, joystick values
+// four.
+// "[x y z][r0 ... r8]"
+void writePose(Out out, const Pose& pose) {
+    fmt::format_to(out, "[{:.3f}][{:.6f}]", fmt::join(pose.position, " "),
+                   fmt::join(pose.rotation, " "));
+}
 
-    void numbers(const double* values, int count, int decimals) {
-        for (int i = 0; i < count; ++i) {
-            if (i > 0) {
-                blank();
-            }
-            number(values[i], decimals);
-        }
-    }
-    void bracketed(const double* values, int count, int decimals) {
-        open();
-        numbers(values, count, decimals);
-        close();
-    }
-    // "[x y z][r0 ... r8]"
-    void pose(const Pose& pose) {
-        bracketed(pose.position, 3, position_decimals);
-        bracketed(pose.rotation, 9, rotation_decimals);
-    }
-    // " [id quality", which every record begins with; the caller adds the fields of its kind
-    // and the closing bracket.
-    void recordStart(int id, double quality) {
-        blank();
-        open();
-        integer(id);
-        blank();
-        number(quality, quality_decimals);
-    }
-
-    static constexpr int position_decimals = 3;
-    static constexpr int quality_decimals = 3;
-    static constexpr int rotation_decimals = 6;
-    static constexpr int joystick_decimals = 4;
-
-    std::string out;
-
-private:
-    const char* end;
-};
-
-void writeSkywandsNewer(LineBuilder& line, const FrameState& frame) {
-    const int count = static_cast<int>(frame.skywands.size());
-    line.word("6df2 ");
-    line.integer(count);
-    line.blank();
-    line.integer(count);
+// "6df2 2 2 [0 1.000 6 2][pose][1 0.2000 -0.3000]": button words, one per started group of
+// 32 buttons with the least significant bit first, then the joystick.
+void writeSkywandsNewer(Out out, const FrameState& frame) {
+    fmt::format_to(out, "6df2 {0} {0}", frame.skywands.size());
     for (const SkywandState& skywand : frame.skywands) {
-        const int buttons = static_cast<int>(skywand.buttons.size());
-        line.recordStart(skywand.id, skywand.quality);
-        line.blank();
-        line.integer(buttons);
-        line.blank();
-        line.integer(2);
-        line.close();
-        line.pose(skywand.pose);
-        // One word per started group of 32 buttons, least significant bit first.
-        line.open();
-        for (int word = 0; word * 32 < buttons; ++word) {
+        const std::size_t buttons = skywand.buttons.size();
+        fmt::format_to(out, " [{} {:.3f} {} 2]", skywand.id, skywand.quality, buttons);
+        writePose(out, skywand.pose);
+        *out++ = '[';
+        for (std::size_t word = 0; word * 32 < buttons; ++word) {
             unsigned long bits = 0;
-            for (int k = word * 32; k < buttons && k < word * 32 + 32; ++k) {
+            for (std::size_t k = word * 32; k < buttons && k < word * 32 + 32; ++k) {
                 if (skywand.buttons[k]) {
                     bits |= 1UL << (k - word * 32);
                 }
             }
-            line.integer(static_cast<long long>(bits));
-            line.blank();
+            fmt::format_to(out, "{} ", bits);
         }
-        line.numbers(skywand.joystick, 2, LineBuilder::joystick_decimals);
-        line.close();
+        fmt::format_to(out, "{:.4f}]", fmt::join(skywand.joystick, " "));
     }
-    line.endLine();
 }
 
-void writeSkywandsOlder(LineBuilder& line, const FrameState& frame) {
-    line.word("6df ");
-    line.integer(static_cast<long long>(frame.skywands.size()));
+// "6df 2 [0 1.000 5][pose]"
+void writeSkywandsOlder(Out out, const FrameState& frame) {
+    fmt::format_to(out, "6df {}", frame.skywands.size());
     for (const SkywandState& skywand : frame.skywands) {
-        line.recordStart(skywand.id, skywand.quality);
-        line.blank();
-        line.integer(FrameFormatter::olderButtonBits(skywand));
-        line.close();
-        line.pose(skywand.pose);
+        fmt::format_to(out, " [{} {:.3f} {}]", skywand.id, skywand.quality,
+                       FrameFormatter::olderButtonBits(skywand));
+        writePose(out, skywand.pose);
     }
-    line.endLine();
 }
 
-void writeBodies(LineBuilder& line, const FrameState& frame) {
-    line.word("6dcal ");
-    line.integer(FrameFormatter::calibratedSixDofCount(frame));
-    line.endLine();
-    line.word("6d ");
-    line.integer(static_cast<long long>(frame.bodies.size()));
+// "6d 1 [0 1.000][pose]"
+void writeBodies(Out out, const FrameState& frame) {
+    fmt::format_to(out, "6d {}", frame.bodies.size());
     for (const BodyState& body : frame.bodies) {
-        line.recordStart(body.id, body.quality);
-        line.close();
-        line.pose(body.pose);
+        fmt::format_to(out, " [{} {:.3f}]", body.id, body.quality);
+        writePose(out, body.pose);
     }
-    line.endLine();
 }
 
-void writeTools(LineBuilder& line, const FrameState& frame) {
-    line.word("6dmt ");
-    line.integer(static_cast<long long>(frame.tools.size()));
+// "6dmt 1 [0 1.000 1][pose]"
+void writeTools(Out out, const FrameState& frame) {
+    fmt::format_to(out, "6dmt {}", frame.tools.size());
     for (const ToolState& tool : frame.tools) {
-        line.recordStart(tool.id, tool.quality);
-        line.blank();
-        line.integer(tool.button ? 1 : 0);
-        line.close();
-        line.pose(tool.pose);
+        fmt::format_to(out, " [{} {:.3f} {}]", tool.id, tool.quality, tool.button ? 1 : 0);
+        writePose(out, tool.pose);
     }
-    line.endLine();
 }
 
-void writeHands(LineBuilder& line, const FrameState& frame) {
-    line.word("glcal ");
-    line.integer(frame.calibrated_hands);
-    line.endLine();
-    line.word("gl ");
-    line.integer(static_cast<long long>(frame.hands.size()));
+// "gl 1 [0 1.000 1 5][pose]" and per finger "[pose][tip length angle length angle length]"
+void writeHands(Out out, const FrameState& frame) {
+    fmt::format_to(out, "gl {}", frame.hands.size());
     for (const HandState& hand : frame.hands) {
-        line.recordStart(hand.id, hand.quality);
-        line.blank();
-        line.integer(hand.side);
-        line.blank();
-        line.integer(static_cast<long long>(hand.fingers.size()));
-        line.close();
-        line.pose(hand.pose);
+        fmt::format_to(out, " [{} {:.3f} {} {}]", hand.id, hand.quality, hand.side,
+                       hand.fingers.size());
+        writePose(out, hand.pose);
         for (const FingerState& finger : hand.fingers) {
-            line.pose(finger.pose);
+            writePose(out, finger.pose);
             // The receiver takes these in this interleaved order.
-            const double shape[6] = {finger.tip_radius,       finger.phalanx_length[0],
-                                     finger.phalanx_angle[0], finger.phalanx_length[1],
-                                     finger.phalanx_angle[1], finger.phalanx_length[2]};
-            line.bracketed(shape, 6, LineBuilder::position_decimals);
+            fmt::format_to(out, "[{:.3f} {:.3f} {:.3f} {:.3f} {:.3f} {:.3f}]", finger.tip_radius,
+                           finger.phalanx_length[0], finger.phalanx_angle[0],
+                           finger.phalanx_length[1], finger.phalanx_angle[1],
+                           finger.phalanx_length[2]);
         }
     }
-    line.endLine();
 }
 
-void writeMarkers(LineBuilder& line, const FrameState& frame) {
-    line.word("3d ");
-    line.integer(static_cast<long long>(frame.markers.size()));
+// "3d 1 [0 1.000][x y z]"
+void writeMarkers(Out out, const FrameState& frame) {
+    fmt::format_to(out, "3d {}", frame.markers.size());
     for (const MarkerState& marker : frame.markers) {
-        line.recordStart(marker.id, marker.quality);
-        line.close();
-        line.bracketed(marker.position, 3, LineBuilder::position_decimals);
+        fmt::format_to(out, " [{} {:.3f}][{:.3f}]", marker.id, marker.quality,
+                       fmt::join(marker.position, " "));
     }
-    line.endLine();
 }
 
 } // namespace
@@ -189,26 +115,29 @@ unsigned FrameFormatter::olderButtonBits(const SkywandState& skywand) {
 }
 
 std::string FrameFormatter::format(const FrameState& frame, LineEnd line_end) {
-    LineBuilder line(line_end);
-    line.out.reserve(256 + 160 * frame.skywands.size());
-    line.word("fr ");
-    line.integer(frame.frame_counter);
-    line.endLine();
-    line.word("ts ");
-    line.number(frame.timestamp, 6);
-    line.endLine();
+    const char* end = line_end == LineEnd::crlf ? "\r\n" : line_end == LineEnd::lf ? "\n" : "\r";
+    std::string text;
+    text.reserve(256 + 160 * frame.skywands.size());
+    const Out out(text);
+    fmt::format_to(out, "fr {}{}ts {:.6f}{}", frame.frame_counter, end, frame.timestamp, end);
     if (frame.all_kinds) {
-        writeBodies(line, frame);
+        fmt::format_to(out, "6dcal {}{}", calibratedSixDofCount(frame), end);
+        writeBodies(out, frame);
+        text += end;
     }
     if (frame.layout == SkywandLayout::newer) {
-        writeSkywandsNewer(line, frame);
+        writeSkywandsNewer(out, frame);
     } else {
-        writeSkywandsOlder(line, frame);
+        writeSkywandsOlder(out, frame);
     }
+    text += end;
     if (frame.all_kinds) {
-        writeTools(line, frame);
-        writeHands(line, frame);
-        writeMarkers(line, frame);
+        writeTools(out, frame);
+        fmt::format_to(out, "{}glcal {}{}", end, frame.calibrated_hands, end);
+        writeHands(out, frame);
+        text += end;
+        writeMarkers(out, frame);
+        text += end;
     }
-    return line.out;
+    return text;
 }

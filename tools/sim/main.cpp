@@ -2,30 +2,9 @@
 
 #include "simoptions.h"
 #include "simulator.h"
+#include "stopsignals.h"
 
-#include <atomic>
-#include <csignal>
 #include <iostream>
-
-namespace {
-
-std::atomic<bool> stop_requested{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
-
-void requestStop(int) {
-    stop_requested.store(true);
-}
-
-void installStopHandlers() {
-    struct sigaction action {};
-    action.sa_handler = requestStop;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0; // no SA_RESTART: a sleep ends at once with EINTR
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     SimOptions options;
@@ -42,7 +21,7 @@ int main(int argc, char** argv) {
         std::cout << "ombrix-sim " << Simulator::version() << "\n";
         return Simulator::success;
     }
-    installStopHandlers();
+    const std::atomic<bool>& stop = stopOnSignals();
     Simulator simulator(options, std::cout, std::cerr);
-    return simulator.run(stop_requested);
+    return simulator.run(stop);
 }

@@ -47,16 +47,20 @@ std::int64_t Pacer::waitUntil(std::int64_t offset_ns, const std::atomic<bool>& s
         return now - start_ns;
     }
     // Sleep in steps so that a stop request is seen soon even when the signal that set it
-    // arrived in another thread or just before the sleep began.
+    // arrived just before the sleep began.
     while (now < target) {
         if (stop.load()) {
             return -1;
         }
         const std::int64_t step_end = std::min(target, now + stop_check_ns);
-        const timespec until = toTimespec(step_end);
-        const int result = clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr);
-        if (result != 0 && result != EINTR) {
-            break; // cannot sleep: send now rather than spin
+        if (serve) {
+            serve(step_end - now);
+        } else {
+            const timespec until = toTimespec(step_end);
+            const int result = clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr);
+            if (result != 0 && result != EINTR) {
+                break; // cannot sleep: send now rather than spin
+            }
         }
         now = nowNs();
     }

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 
 // Each frame's send time is an offset from the start of the run, and the pacer sleeps until
 // that absolute time, so that the time spent formatting and sending never adds up to drift.
@@ -20,7 +21,9 @@ public:
 
     // Sleeps until the frame due at offset_ns (since the start, plus any shift of the schedule).
     // Returns the time the frame is scheduled for, since the start, in nanoseconds; or -1 when
-    // stop was set while waiting. The flag is checked at least every 100 ms.
+    // stop was set while waiting. The flag is checked at least every 100 ms. With `serve` set,
+    // the pacer calls it instead of sleeping, with the most it may wait in nanoseconds, and
+    // calls it again if it returns early.
     std::int64_t waitUntil(std::int64_t offset_ns, const std::atomic<bool>& stop);
 
     // Nanoseconds since start().
@@ -31,6 +34,8 @@ public:
     unsigned resyncs() const { return resync_count; }
 
     static std::int64_t nowNs();
+
+    std::function<void(std::int64_t wait_ns)> serve;
 
 private:
     std::int64_t start_ns = 0;

@@ -139,8 +139,8 @@ Command port:
   -h, --help           show this help and exit
   --version            show the version and exit
 
-Ctrl+C (SIGINT) or SIGTERM stops the run; a one-line summary gives the frames sent and the
-rate achieved.
+Ctrl+C (SIGINT), SIGTERM or SIGHUP stops the run; a one-line summary gives the frames sent
+and the rate achieved.
 
 Exit status: 0 when the run ended as asked (also by Ctrl+C), 1 on a run-time failure
 (host not resolvable, command port in use, replay file not readable), 2 on a bad

@@ -1,7 +1,7 @@
 #include "simulator.h"
 
 #include "commandserver.h"
-#include "fixeddecimal.h"
+#include "decimaltext.h"
 #include "frameformatter.h"
 #include "pacer.h"
 #include "replayreader.h"
@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <fmt/format.h>
 #include <memory>
 
 #ifndef OMBRIX_SIM_VERSION
@@ -20,16 +21,8 @@ namespace {
 
 constexpr double ns_per_ms = 1e6;
 constexpr double ns_per_s = 1e9;
-
-// "60", "59.94", "2000": a rate as a person would write it.
-std::string formatRate(double rate) {
-    std::string text = fixedDecimal(rate, 3);
-    text.erase(text.find_last_not_of('0') + 1);
-    if (text.back() == '.') {
-        text.pop_back();
-    }
-    return text;
-}
+// How often the command port is looked at while frames go out without a wait between them.
+constexpr std::int64_t serve_interval_ns = 1'000'000;
 
 // Where the frames come from: the generated scene or a replay file.
 class FrameSource {
@@ -38,7 +31,9 @@ public:
     // The next datagram and its send time as an offset from the start, in nanoseconds.
     // shift_ns is how far the pacer has moved the schedule; the scene stamps its frames with
     // the time they will really be sent. False when no frame is left or on error.
-    virtual bool next(std::string& datagram, std::int64_t& offset_ns, std::int64_t shift_ns) = 0;
+    // The datagram stays valid until the next call.
+    virtual bool next(std::string_view& datagram, std::int64_t& offset_ns,
+                      std::int64_t shift_ns) = 0;
     virtual std::uint32_t frameCounter() const = 0;
 };
 
@@ -48,7 +43,7 @@ public:
         : scenario(options.skywands, options.layout, options.all_kinds), line_end(options.line_end),
           rate(options.fast ? 0.0 : options.rate), counter(options.first_frame) {}
 
-    bool next(std::string& datagram, std::int64_t& offset_ns, std::int64_t shift_ns) override {
+    bool next(std::string_view& datagram, std::int64_t& offset_ns, std::int64_t shift_ns) override {
         if (rate > 0) {
             offset_ns = std::llround(static_cast<double>(index) * ns_per_s / rate);
             timestamp_ns = offset_ns + shift_ns;
@@ -57,8 +52,9 @@ public:
             timestamp_ns = shift_ns;
         }
         current = counter + static_cast<std::uint32_t>(index);
-        datagram = FrameFormatter::format(
+        text = FrameFormatter::format(
             scenario.frame(current, static_cast<double>(timestamp_ns) / ns_per_s), line_end);
+        datagram = text;
         ++index;
         return true;
     }
@@ -66,6 +62,7 @@ public:
 
 private:
     Scenario scenario;
+    std::string text;
     LineEnd line_end;
     double rate;
     std::uint32_t counter;
@@ -76,80 +73,49 @@ private:
 
 class ReplaySource : public FrameSource {
 public:
-    ReplaySource(ReplayReader& reader, const SimOptions& options, std::ostream& err)
-        : reader(reader), loop(options.loop), fast(options.fast || options.rate <= 0),
-          interval_ns(options.rate > 0 ? std::llround(ns_per_s / options.rate) : 0), err(err) {}
+    ReplaySource(const std::vector<ReplayFrame>& frames, const SimOptions& options)
+        : frames(frames), loop(options.loop), fast(options.fast || options.rate <= 0),
+          interval_ns(options.rate > 0 ? std::llround(ns_per_s / options.rate) : 0) {}
 
-    bool next(std::string& datagram, std::int64_t& offset_ns, std::int64_t) override {
-        ReplayReader::Result result = reader.next(frame);
-        if (result == ReplayReader::Result::end && loop) {
-            if (!reader.rewind()) {
-                return fail();
+    bool next(std::string_view& datagram, std::int64_t& offset_ns, std::int64_t) override {
+        if (index == frames.size()) {
+            if (!loop) {
+                return false;
             }
-            result = reader.next(frame);
+            index = 0;
         }
-        if (result != ReplayReader::Result::frame) {
-            return result == ReplayReader::Result::end ? false : fail();
-        }
-        if (sent_any && !fast) {
+        const ReplayFrame& frame = frames[index++];
+        if (count > 0 && !fast) {
             schedule_ns += frame.delay_ms ? std::llround(*frame.delay_ms * ns_per_ms) : interval_ns;
         }
-        sent_any = true;
         offset_ns = schedule_ns;
         datagram = frame.datagram;
         ++count;
         return true;
     }
     std::uint32_t frameCounter() const override { return static_cast<std::uint32_t>(count); }
-    bool failed() const { return error_seen; }
 
 private:
-    bool fail() {
-        err << "ombrix-sim: " << reader.error() << "\n";
-        error_seen = true;
-        return false;
-    }
-
-    ReplayReader& reader;
-    ReplayFrame frame;
+    const std::vector<ReplayFrame>& frames;
     bool loop;
     bool fast;
     std::int64_t interval_ns;
-    std::ostream& err;
-    bool sent_any = false;
-    bool error_seen = false;
+    std::size_t index = 0;
     std::int64_t schedule_ns = 0;
     std::uint64_t count = 0;
 };
 
-// Reads the whole file once, so that a malformed file is refused before anything is sent.
-int checkReplayFile(ReplayReader& reader, const std::string& path, std::uint64_t& frames,
-                    std::ostream& err) {
-    if (!reader.open(path)) {
+// The whole file, read and checked before anything is sent.
+int loadReplayFile(ReplayReader& reader, const std::string& path, std::ostream& err) {
+    const ReplayReader::Result result = reader.load(path);
+    if (result != ReplayReader::Result::ok) {
         err << "ombrix-sim: " << reader.error() << "\n";
-        return Simulator::runtime_failure;
+        return result == ReplayReader::Result::io_error ? Simulator::runtime_failure
+                                                        : Simulator::bad_input;
     }
-    ReplayFrame frame;
-    frames = 0;
-    while (true) {
-        const ReplayReader::Result result = reader.next(frame);
-        if (result == ReplayReader::Result::end) {
-            break;
-        }
-        if (result != ReplayReader::Result::frame) {
-            err << "ombrix-sim: " << reader.error() << "\n";
-            return result == ReplayReader::Result::io_error ? Simulator::runtime_failure
-                                                            : Simulator::bad_input;
-        }
-        ++frames;
-    }
-    if (frames == 0) {
+    if (reader.frames().empty()) {
         err << "ombrix-sim: " << path << ": the file holds no frame\n";
         return Simulator::bad_input;
-    }
-    if (!reader.rewind()) {
-        err << "ombrix-sim: " << reader.error() << "\n";
-        return Simulator::runtime_failure;
     }
     return Simulator::success;
 }
@@ -162,7 +128,7 @@ CommandProtocol makeProtocol(const SimOptions& options) {
     protocol.defineParameter("tracking exposure", "250", true);
     protocol.defineParameter("output host", options.host, false);
     protocol.defineParameter("output port", std::to_string(options.port), false);
-    protocol.defineParameter("output rate", formatRate(options.rate), false);
+    protocol.defineParameter("output rate", formatDecimal(options.rate, 3), false);
     protocol.defineParameter("skywand count",
                              options.replay_file.empty() ? std::to_string(options.skywands) : "-",
                              false);
@@ -181,13 +147,13 @@ Simulator::Simulator(const SimOptions& options, std::ostream& out, std::ostream&
 
 int Simulator::run(const std::atomic<bool>& stop) {
     ReplayReader reader;
-    std::uint64_t replay_frames = 0;
     if (!options.replay_file.empty()) {
-        const int status = checkReplayFile(reader, options.replay_file, replay_frames, err);
+        const int status = loadReplayFile(reader, options.replay_file, err);
         if (status != success) {
             return status;
         }
     }
+    const std::size_t replay_frames = reader.frames().size();
 
     UdpSender sender;
     std::string error;
@@ -218,35 +184,34 @@ int Simulator::run(const std::atomic<bool>& stop) {
     if (options.replay_file.empty()) {
         source = std::make_unique<SceneSource>(options);
     } else {
-        source = std::make_unique<ReplaySource>(reader, options, err);
+        source = std::make_unique<ReplaySource>(reader.frames(), options);
     }
 
     if (!options.quiet) {
-        out << "ombrix-sim: sending ";
-        if (options.replay_file.empty()) {
-            out << options.skywands << " Skywand" << (options.skywands == 1 ? "" : "s") << " ("
-                << (options.layout == SkywandLayout::newer ? "6df2" : "6df") << ")"
-                << (options.all_kinds ? " and all other kinds" : "");
-        } else {
-            out << options.replay_file << " (" << replay_frames << " frame"
-                << (replay_frames == 1 ? "" : "s") << (options.loop ? ", looped" : "") << ")";
-        }
-        out << (fast                          ? " as fast as possible"
-                : options.replay_file.empty() ? " at " + formatRate(options.rate) + " Hz"
-                                              : " at the file's pace");
-        out << " to " << sender.destination();
-        if (server) {
-            out << "; command port " << options.command_bind << ":" << server->port();
-        }
-        out << "; Ctrl+C stops" << std::endl;
+        const std::string what =
+            options.replay_file.empty()
+                ? fmt::format("{} Skywand{} ({}){}", options.skywands,
+                              options.skywands == 1 ? "" : "s",
+                              options.layout == SkywandLayout::newer ? "6df2" : "6df",
+                              options.all_kinds ? " and all other kinds" : "")
+                : fmt::format("{} ({} frame{}{})", options.replay_file, replay_frames,
+                              replay_frames == 1 ? "" : "s", options.loop ? ", looped" : "");
+        out << "ombrix-sim: sending " << what << " " << pace("at") << " to " << sender.destination()
+            << (server ? fmt::format("; command port {}:{}", options.command_bind, server->port())
+                       : "")
+            << "; Ctrl+C stops" << std::endl;
     }
 
     Pacer pacer;
+    if (server) {
+        pacer.serve = [&server](std::int64_t wait_ns) { server->serve(wait_ns); };
+    }
     Counters counters;
     // -1: no duration asked for. (A plain value keeps GCC from seeing an uninitialised optional.)
     const std::int64_t duration_ns =
         options.duration ? std::llround(*options.duration * ns_per_s) : -1;
-    std::string datagram;
+    std::string_view datagram;
+    std::int64_t served_ns = 0;
     pacer.start();
     while (!stop.load()) {
         if (options.frames && counters.sent + counters.failed >= *options.frames) {
@@ -275,6 +240,11 @@ int Simulator::run(const std::atomic<bool>& stop) {
         }
         const int failure = sender.send(datagram);
         const std::int64_t now_ns = pacer.elapsedNs();
+        // A run that never waits (--fast, or one that cannot keep up) still answers requests.
+        if (server && now_ns - served_ns >= serve_interval_ns) {
+            server->serve(0);
+            served_ns = now_ns;
+        }
         if (failure == 0) {
             ++counters.sent;
             if (counters.first_send_ns < 0) {
@@ -291,17 +261,21 @@ int Simulator::run(const std::atomic<bool>& stop) {
         }
     }
 
-    if (server) {
-        server->stop();
-    }
-    const auto* replay = dynamic_cast<const ReplaySource*>(source.get());
     if (!options.quiet) {
         out << summary(counters, pacer.resyncs()) << std::endl;
     }
-    if (replay && replay->failed()) {
-        return runtime_failure;
-    }
     return success;
+}
+
+// "as fast as possible", "<verb> 60 Hz" or "at the file's pace".
+std::string Simulator::pace(const char* verb) const {
+    if (options.fast || options.rate <= 0) {
+        return "as fast as possible";
+    }
+    if (!options.replay_file.empty()) {
+        return "at the file's pace";
+    }
+    return fmt::format("{} {} Hz", verb, formatDecimal(options.rate, 3));
 }
 
 std::string Simulator::summary(const Counters& counters, unsigned resyncs) const {
@@ -311,16 +285,9 @@ std::string Simulator::summary(const Counters& counters, unsigned resyncs) const
         const double seconds =
             static_cast<double>(counters.last_send_ns - counters.first_send_ns) / ns_per_s;
         const double achieved = static_cast<double>(counters.sent - 1) / seconds;
-        text += " in " + fixedDecimal(seconds, 3) + " s, " + fixedDecimal(achieved, 2) + " Hz";
+        text += fmt::format(" in {:.3f} s, {:.2f} Hz", seconds, achieved);
     }
-    const bool fast = options.fast || options.rate <= 0;
-    if (fast) {
-        text += " (as fast as possible)";
-    } else if (options.replay_file.empty()) {
-        text += " (asked " + formatRate(options.rate) + " Hz)";
-    } else {
-        text += " (at the file's pace)";
-    }
+    text += " (" + pace("asked") + ")";
     if (counters.failed > 0) {
         text += ", " + std::to_string(counters.failed) + " failed";
     }

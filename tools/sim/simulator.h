@@ -33,6 +33,7 @@ private:
         std::map<int, bool> reported_errors; // errno values already reported
     };
 
+    std::string pace(const char* verb) const;
     std::string summary(const Counters& counters, unsigned resyncs) const;
 
     const SimOptions& options;

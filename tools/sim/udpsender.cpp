@@ -33,7 +33,7 @@ bool UdpSender::open(const std::string& host, unsigned short port, std::string& 
     return true;
 }
 
-int UdpSender::send(const std::string& datagram) {
+int UdpSender::send(std::string_view datagram) {
     if (socket_fd < 0) {
         return EBADF;
     }

@@ -5,6 +5,7 @@
 
 #include <netinet/in.h>
 #include <string>
+#include <string_view>
 
 class UdpSender {
 public:
@@ -19,7 +20,7 @@ public:
 
     // Sends one datagram. Returns 0, or the errno of the failure; a failure is no reason to
     // stop, since the receiver may come and go.
-    int send(const std::string& datagram);
+    int send(std::string_view datagram);
 
     // "address:port" of the destination, as resolved.
     std::string destination() const;
