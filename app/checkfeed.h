@@ -8,17 +8,20 @@
 #ifndef CHECKFEED_H
 #define CHECKFEED_H
 
+#include "Ombrix.h"
 #include "skywandcheck.h"
 #include "skywandfinder.h"
-#include "trackingobserver.h"
 
 #include <mutex>
 #include <optional>
+#include <vector>
 
-class CheckFeed : public TrackingObserver {
+class CheckFeed {
 public:
+    // Called by the thread that received a good frame, right after it was published, with the
+    // frame's counter and its Skywand records. Quick, and never waits but for the mutex.
     void framePublished(unsigned int frameCounter,
-                        const std::vector<ombrix_skywand_type>& skywands) override;
+                        const std::vector<ombrix_skywand_type>& skywands);
 
     // A new check of device `index` (0 = S1), replacing any earlier one.
     void startCheck(int index, const SkywandCheck::Settings& settings);

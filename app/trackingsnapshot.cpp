@@ -1,5 +1,7 @@
 #include "trackingsnapshot.h"
 
+#include "checkfeed.h"
+
 #include <algorithm>
 
 void TrackingSnapshot::publish(const Ombrix& client, bool received) {
@@ -29,7 +31,7 @@ void TrackingSnapshot::publish(const Ombrix& client, bool received) {
     lastReceived = received;
 }
 
-void TrackingSnapshot::setObserver(TrackingObserver* frameObserver) {
+void TrackingSnapshot::setObserver(CheckFeed* frameObserver) {
     std::lock_guard<std::mutex> publishing(publishMutex);
     observer = frameObserver;
 }

@@ -10,10 +10,11 @@
 #define TRACKINGSNAPSHOT_H
 
 #include "Ombrix.h"
-#include "trackingobserver.h"
 
 #include <mutex>
 #include <vector>
+
+class CheckFeed;
 
 class TrackingSnapshot {
 public:
@@ -36,7 +37,7 @@ public:
 
     // Given every good frame's Skywand records as they are published; null for none. Once
     // this returns, a publish in progress has finished, so the old observer may go.
-    void setObserver(TrackingObserver* frameObserver);
+    void setObserver(CheckFeed* frameObserver);
 
 private:
     // Serialises publishers (the GUI thread's first receive and the receiver thread never
@@ -45,7 +46,7 @@ private:
     // Filled outside the read lock, then swapped with `published`; both keep their capacity,
     // so after the first frames publishing allocates nothing.
     std::vector<ombrix_skywand_type> staging;
-    TrackingObserver* observer = nullptr; // guarded by publishMutex
+    CheckFeed* observer = nullptr; // guarded by publishMutex
 
     mutable std::mutex readMutex;
     std::vector<ombrix_skywand_type> published;

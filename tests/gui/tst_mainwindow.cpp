@@ -1,7 +1,6 @@
 // The real tester window with its real client, fed with frames over UDP on loopback:
 // configuration, device selection, the status line, and the screen-paced presentation.
 #include "Ombrix.h"
-#include "buttonwidget.h"
 #include "joystickwidget.h"
 #include "modalcloser.h"
 #include "net.h"
@@ -31,7 +30,7 @@ private slots:
     void folderInPlaceOfTheFile();
     void portKeptPerUserInAReadOnlyFolder();
     void restartOnLeadingZeroAndOntoRejectedPorts();
-    void selectingADeviceKeepsTheVerticalValue();
+    void selectingADeviceHidesTheButtonsItLacks();
     void burstEndsOnTheNewestFrame();
     void frameAfterAQuietSpellShowsAtOnce();
     void errorTextShowsUntilTheNextGoodFrame_data();
@@ -171,18 +170,25 @@ void TestMainWindow::restartOnLeadingZeroAndOntoRejectedPorts() {
     QCOMPARE(readConfig(), zeroPort);
 }
 
-// Devices with few buttons hide button labels only, never the vertical value (index 5).
-void TestMainWindow::selectingADeviceKeepsTheVerticalValue() {
-    openWindow(FrameSender::frame({Device{6}, Device{4}, Device{3}, Device{0}}));
+// A device with n <= 4 buttons hides the labels of buttons n+1 and n+2, never the vertical
+// value (index 5), and a label an earlier selection hid comes back: selecting 2 then 4
+// buttons once left Buttons 3 and 4 hidden.
+void TestMainWindow::selectingADeviceHidesTheButtonsItLacks() {
+    openWindow(FrameSender::frame({Device{6}, Device{4}, Device{3}, Device{0}, Device{2}}), true);
     auto* selector = window->findChild<QComboBox*>(QStringLiteral("cboSkywand"));
-    QCOMPARE(selector->count(), 4);
-    for (int device = 0; device < 4; ++device) {
+    QCOMPARE(selector->count(), 5);
+    // The device selected, then which of Buttons 1 to 5 show.
+    const QList<QPair<int, QString>> steps = {
+        {4, "11001"}, {1, "11110"}, {2, "11100"}, {3, "00111"}, {0, "11111"}};
+    for (const auto& [device, shown] : steps) {
         selector->setCurrentIndex(device);
-        QTRY_COMPARE(statusText(), statusLine(device + 1, QByteArray::number(port)));
-        QVERIFY(label("lbl_joyV")->isVisible());
+        QCOMPARE(statusText(), statusLine(device + 1, QByteArray::number(port)));
+        QString visible;
+        for (int i = 1; i <= 5; ++i)
+            visible += label(qPrintable(QStringLiteral("lbl_btn%1").arg(i)))->isHidden() ? '0' : '1';
+        QCOMPARE(visible, shown);
+        QVERIFY(!label("lbl_joyV")->isHidden());
     }
-    // No buttons: the labels of buttons 1 and 2 go.
-    QVERIFY(!label("lbl_btn1")->isVisible() && !label("lbl_btn2")->isVisible());
 }
 
 // 2000 frames a second, each with other values: the window presents at most once per refresh
@@ -198,7 +204,7 @@ void TestMainWindow::burstEndsOnTheNewestFrame() {
     int mixed = 0;
     QTimer checker;
     connect(&checker, &QTimer::timeout, [&] {
-        const bool pressed = label("lbl_btn1")->styleSheet() == SkywandWidget::pressedStyle();
+        const bool pressed = label("lbl_btn1")->styleSheet() == "background-color: red; color: white;";
         const QString h = label("lbl_joyH")->text().mid(4);
         if (h != "0.00" && (pressed != (qRound(h.toDouble() * 100) % 2 == 1)))
             ++mixed;
