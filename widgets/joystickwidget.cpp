@@ -48,6 +48,25 @@ int JoystickWidget::knobOffset(double value, int half) {
     return static_cast<int>(offset); // truncates towards zero
 }
 
+// The knob is the square shrunk by `inset` on every side (16 or 17 pixels wide) and moved by the
+// stick values; a value of ±1 puts its centre on the circle. Vertical values count upwards,
+// widget pixels downwards.
+QRect JoystickWidget::knobRect() const {
+    const int side = this->side();
+    const int inset = (side - 16) / 2;
+    const int half = side / 2;
+    const int dx = knobOffset(flValueH, half);
+    const int dy = knobOffset(flValueV, half);
+    return QRect(QPoint(15 + inset + dx, 15 + inset - dy),
+                 QPoint(side + 14 - inset + dx, side + 14 - inset - dy));
+}
+
+// The pressed outline, 7 pixels wide, reaches 3.5 pixels beyond the knob's rectangle, and its
+// antialiased edge one more.
+QRect JoystickWidget::knobArea() const {
+    return knobRect().adjusted(-5, -5, 5, 5);
+}
+
 // The picture hangs from (15, 15) and its size follows the smaller widget dimension; the
 // background is the palette's window, as the widgets beneath would paint it.
 void JoystickWidget::paintEvent(QPaintEvent*) {
@@ -60,7 +79,7 @@ void JoystickWidget::paintEvent(QPaintEvent*) {
     // The white brush stays for every closed shape: square, circle and knob are all filled.
     painter.setBrush(QBrush(Qt::white, Qt::SolidPattern));
 
-    const int side = qMin(width(), height()) - 50;
+    const int side = this->side();
     painter.drawRect(15, 15, side, side);
     painter.drawEllipse(15, 15, side, side);
     // The cross-hair reaches about 10 pixels past the square on each side.
@@ -68,13 +87,6 @@ void JoystickWidget::paintEvent(QPaintEvent*) {
     painter.drawLine(middle, 5, middle, side + 25);
     painter.drawLine(5, middle, side + 25, middle);
 
-    // The knob is the square shrunk by `inset` on every side (16 or 17 pixels wide) and moved
-    // by the stick values; a value of ±1 puts its centre on the circle. Vertical values count
-    // upwards, widget pixels downwards.
-    const int inset = (side - 16) / 2;
-    const int half = side / 2;
-    const int dx = knobOffset(flValueH, half);
-    const int dy = knobOffset(flValueV, half);
     // Black at rest, red when deflected (even by less than a pixel), thick red when pressed.
     pen.setColor(flValueH == 0.0 && flValueV == 0.0 ? Qt::black : Qt::red);
     pen.setWidth(2);
@@ -83,6 +95,5 @@ void JoystickWidget::paintEvent(QPaintEvent*) {
         pen.setWidth(7);
     }
     painter.setPen(pen);
-    painter.drawEllipse(QRect(QPoint(15 + inset + dx, 15 + inset - dy),
-                              QPoint(side + 14 - inset + dx, side + 14 - inset - dy)));
+    painter.drawEllipse(knobRect());
 }

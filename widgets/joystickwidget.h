@@ -25,6 +25,9 @@ public:
     // Layouts hand the indicator all the room they can spare.
     QSize sizeHint() const override;
 
+    // Where the knob paints at the current size and values, its widest outline included.
+    QRect knobArea() const;
+
     // Knob displacement in pixels for a stick value: value × half, truncated towards zero.
     // Values from the network may be huge, infinite or NaN; the displacement is kept within
     // ±maxKnobOffset (far outside any screen) so the integer geometry never overflows, and
@@ -36,6 +39,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    int side() const { return qMin(width(), height()) - 50; }
+    QRect knobRect() const;
+
     bool joystickPressed = false;
     double flValueH = 0.0; // positive moves the knob right
     double flValueV = 0.0; // positive moves the knob up
