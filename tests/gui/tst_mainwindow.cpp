@@ -1,6 +1,7 @@
 // The real tester window with its real client, fed with frames over UDP on loopback:
 // configuration, device selection, the status line, and the screen-paced presentation.
 #include "Ombrix.h"
+#include "eventcounter.h"
 #include "joystickwidget.h"
 #include "modalcloser.h"
 #include "net.h"
@@ -212,13 +213,7 @@ void TestMainWindow::burstEndsOnTheNewestFrame() {
     checker.start(1);
     // Every presentation moves the knob, so the indicator's paints count the presentations.
     JoystickWidget* indicator = window->findChild<JoystickWidget*>();
-    struct PaintCounter : QObject {
-        int paints = 0;
-        bool eventFilter(QObject*, QEvent* event) override {
-            paints += event->type() == QEvent::Paint;
-            return false;
-        }
-    } counter;
+    EventCounter counter(QEvent::Paint);
     indicator->installEventFilter(&counter);
     QElapsedTimer clock;
     clock.start();
@@ -232,7 +227,7 @@ void TestMainWindow::burstEndsOnTheNewestFrame() {
     const double intervals = clock.elapsed() / 1000.0 * window->screen()->refreshRate();
     checker.stop();
     QCOMPARE(mixed, 0);
-    QVERIFY2(counter.paints <= intervals + 2, qPrintable(QString::number(counter.paints)));
+    QVERIFY2(counter.count <= intervals + 2, qPrintable(QString::number(counter.count)));
     QTRY_COMPARE(onScreen(*window), fullRepaint(*window));
 }
 

@@ -1,6 +1,7 @@
 // The display widgets: the joystick indicator's exact pixel geometry, and the device panel's
 // texts, styles, label sizes and its picture at the screen's scale.
 #include "buttonwidget.h"
+#include "eventcounter.h"
 #include "joystickwidget.h"
 
 #include <QLabel>
@@ -172,13 +173,7 @@ void TestWidgets::valueLabelsTakeTheirTextsSize() {
     SkywandWidget panel;
     panel.show();
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
-    struct LayoutRequests : QObject {
-        int count = 0;
-        bool eventFilter(QObject*, QEvent* event) override {
-            count += event->type() == QEvent::LayoutRequest;
-            return false;
-        }
-    } requests;
+    EventCounter requests(QEvent::LayoutRequest);
     qApp->installEventFilter(&requests);
     const auto* horizontal = panel.findChild<QLabel*>("lbl_joyH");
     // Each value, and whether it has another size than the one before.
