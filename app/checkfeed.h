@@ -9,19 +9,20 @@
 #ifndef CHECKFEED_H
 #define CHECKFEED_H
 
+#include "Ombrix.h"
 #include "skywandcheck.h"
 #include "skywandfinder.h"
-#include "trackingobserver.h"
 
 #include <mutex>
 #include <optional>
+#include <vector>
 
-class CheckFeed : public TrackingObserver {
+class CheckFeed {
 public:
-    void datagramRead(std::string_view datagram) override;
+    void datagramRead(std::string_view datagram);
     void framePublished(const Ombrix& client,
-                        const std::vector<ombrix_skywand_type>& skywands) override;
-    void frameUnparsed(std::string_view datagram) override;
+                        const std::vector<ombrix_skywand_type>& skywands);
+    void frameUnparsed(std::string_view datagram);
 
     // The receiver was set up anew (a port change): a running check ends as stopped, as its
     // frames from here on would come from another stream. `port` is the new data port as the

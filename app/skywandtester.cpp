@@ -93,7 +93,7 @@ Skywandtester::~Skywandtester() {
     writeSettingsToConfig();
     // Closing the window ends the event loop without onActionExit, so the thread may still run.
     if (trackReceiver) {
-        stopTrackingThread();
+        trackReceiver->stop();
         delete trackReceiver;
         trackReceiver = nullptr;
     }
@@ -120,13 +120,6 @@ void Skywandtester::startTrackingThread() {
     // brings one.
     if (ombrix)
         trackReceiver->start(QThread::InheritPriority);
-}
-
-// Returns within one data time-out: the loop ends when its current receive returns.
-void Skywandtester::stopTrackingThread() {
-    trackReceiver->onStop();
-    trackReceiver->exit(0);
-    trackReceiver->wait();
 }
 
 // The file holds only the port text, without a line end. Its content is taken whole, white
@@ -182,16 +175,13 @@ void Skywandtester::setupLayOut() {
     statusLabel->setToolTip(portFile);
     if (config.perUser())
         statusBar()->showMessage(portFile, 10000);
-    // No device is known yet.
-    statusLabel->setText(tr(" Version ") + version + tr(" - Skywand ID: S0 - Port: ") +
-                         QString::fromLatin1(dataPort) + QStringLiteral(" "));
+    setStatusLine(0); // no device is known yet
 
     ui.frame_main->setStyleSheet(QStringLiteral("background-color: white;"));
     presentIntervalNs = refreshIntervalNs(screen()->refreshRate());
     presentTimer.setSingleShot(true);
     presentTimer.setTimerType(Qt::PreciseTimer);
-    connect(&presentTimer, &QTimer::timeout, this, &Skywandtester::presentOnBeat);
-    presentClock.start();
+    connect(&presentTimer, &QTimer::timeout, this, &Skywandtester::presentNewest);
     panelLayout = new QVBoxLayout(ui.frame_main);
     skywandWidget = new SkywandWidget;
     panelLayout->addWidget(skywandWidget, 0);
@@ -243,17 +233,15 @@ void Skywandtester::initDataReceiver() {
 
 void Skywandtester::RestartDataReceiver() {
     setStatusLine(ui.cboSkywand->currentIndex() + 1);
-    stopTrackingThread();
+    trackReceiver->stop();
     delete ombrix;
     ombrix = nullptr;
     // Before the new client's first frame, which belongs to another stream.
     checkFeed.receiverRestarted(portNumberFromText(dataPort).value_or(0));
     initDataReceiver();
     trackReceiver->setOmbrixObject(ombrix);
-    if (ombrix) {
-        trackReceiver->running = true;
+    if (ombrix)
         trackReceiver->start(QThread::InheritPriority);
-    }
 }
 
 void Skywandtester::fillCboSkywand() {
@@ -272,17 +260,15 @@ void Skywandtester::on_cboSkywand_currentIndexChanged(int index) {
     setStatusLine(qint64(index) + 1);
     buttonCount = tracking.skywand(index).num_button;
 
-    if (buttonCount <= 4) {
-        // Hides the labels of the two buttons after the device's last one. Only button
-        // labels (panel indexes 0 to 4) are hidden: index 5 shows a joystick value, which
-        // every device has. A negative count counts as no buttons.
-        const int first = std::max(buttonCount, 0);
-        for (int i = first; i <= first + 1 && i <= 4; ++i)
-            skywandWidget->hide(i);
-    } else {
-        for (int i = 0; i <= 4; ++i)
-            skywandWidget->show(i);
-    }
+    // All five button labels first, so that none stays hidden from an earlier selection;
+    // then the labels of the two buttons after the device's last one go. Only button labels
+    // (panel indexes 0 to 4) are hidden: index 5 shows a joystick value, which every device
+    // has. A negative count counts as no buttons.
+    for (int i = 0; i <= 4; ++i)
+        skywandWidget->show(i);
+    const int first = std::max(buttonCount, 0);
+    for (int i = first; i <= first + 1 && i <= 4; ++i)
+        skywandWidget->hide(i);
 }
 
 // Both announcements lead to the same presentation of the newest state: a failed receive
@@ -302,35 +288,21 @@ qint64 Skywandtester::refreshIntervalNs(double hertz) {
     return std::llround(1e9 / hertz);
 }
 
+// Presents at once when the last presentation is at least one refresh interval old; otherwise
+// the timer presents the newest state when the interval is over.
 void Skywandtester::schedulePresentation() {
     if (presentTimer.isActive())
-        return; // it will present the newest state
-    const qint64 now = presentClock.nsecsElapsed();
-    if (now < nextPresentationNs) {
-        // Rounded up, so that the presentation never comes before its time.
-        presentTimer.start(static_cast<int>((nextPresentationNs - now + 999999) / 1000000));
         return;
-    }
-    presentAt(now);
-}
-
-void Skywandtester::presentOnBeat() {
-    presentAt(presentClock.nsecsElapsed());
-}
-
-// The next presentation may come one interval after this one. When this one came late, for a
-// late frame or a timer's whole milliseconds, up to a quarter interval of the delay is credited:
-// frames at the screen's own pace keep their beat through a late one instead of each waiting
-// for a timer from then on, and the timer's rounding does not push each deferred presentation
-// later than the one before. Presentations come once per interval on the whole, and never
-// closer together than three quarters of one.
-void Skywandtester::presentAt(qint64 now) {
-    nextPresentationNs = std::max(nextPresentationNs + presentIntervalNs,
-                                  now + presentIntervalNs - presentIntervalNs / 4);
-    presentNewest();
+    const qint64 sinceLast = lastPresentation.isValid() ? lastPresentation.nsecsElapsed()
+                                                        : presentIntervalNs;
+    if (sinceLast >= presentIntervalNs)
+        presentNewest();
+    else // rounded up to whole milliseconds, so that it never comes before its time
+        presentTimer.start(int((presentIntervalNs - sinceLast + 999999) / 1000000));
 }
 
 void Skywandtester::presentNewest() {
+    lastPresentation.start();
     // Taken before reading, so that a frame published after the read is announced anew.
     if (trackReceiver)
         trackReceiver->takeNotification();
@@ -358,25 +330,18 @@ void Skywandtester::processingData(const TrackingSnapshot& frame) {
     }
 
     for (int i = 0; i <= 4; ++i)
-        skywandWidget->setStyleSheet(i, record.button[i] == 1 ? SkywandWidget::pressedStyle()
-                                                              : SkywandWidget::releasedStyle());
+        skywandWidget->setStyleSheet(i, record.button[i] == 1 ? skywandWidget->pressedStyle()
+                                                              : skywandWidget->releasedStyle());
     // The labels repaint themselves when their text, style or visibility changes; the
     // indicator is the one part of the panel whose setters leave the repaint to its owner.
-    // Only its knob moves: repainting the knob's old and new place, not the whole indicator
-    // (let alone the panel), spares filling and blending the large frame image every time.
-    // A stick at rest repaints nothing at all.
+    // Only the knob moves: repainting its old and new place instead of the whole indicator
+    // spares stroking the large circle, which costs several times the rest of a presentation.
     JoystickWidget* indicator = skywandWidget->joystick();
-    const QRect knobBefore = indicator->knobBounds();
-    const bool pressedBefore = indicator->isJoystickPressed();
-    const double hBefore = indicator->valueH(), vBefore = indicator->valueV();
+    const QRect knobBefore = indicator->knobArea();
     skywandWidget->setJoystickPressed(record.button[5] == 1);
     skywandWidget->setFlValueH(record.joystick[0]);
     skywandWidget->setFlValueV(record.joystick[1]);
-    if (indicator->isJoystickPressed() != pressedBefore || !(indicator->valueH() == hBefore) ||
-        !(indicator->valueV() == vBefore)) {
-        indicator->update(knobBefore);
-        indicator->update(indicator->knobBounds());
-    }
+    indicator->update(QRegion(knobBefore) + indicator->knobArea());
     skywandWidget->setText(SkywandWidget::horizontalValueIndex, double(record.joystick[0]));
     skywandWidget->setText(SkywandWidget::verticalValueIndex, double(record.joystick[1]));
 }
@@ -402,7 +367,7 @@ void Skywandtester::on_actionWhat_s_this_triggered() {
 }
 
 void Skywandtester::onActionExit() {
-    stopTrackingThread();
+    trackReceiver->stop();
     QCoreApplication::quit();
 }
 

@@ -51,18 +51,15 @@ private:
 
     void setupActions();
     void startTrackingThread();
-    void stopTrackingThread();
     void readOrCreateConfig();
     void writeSettingsToConfig();
     void setupLayOut();
     void initDataReceiver();
     void fillCboSkywand();
     // Frames may come far faster than the screen refreshes, and a picture nobody sees costs
-    // as much as one that is seen: the newest published state is presented at once when the
-    // next presentation's time has come, otherwise by a timer at that time (see presentAt).
+    // as much as one that is seen: the newest published state is presented at most once per
+    // refresh interval.
     void schedulePresentation();
-    void presentOnBeat();
-    void presentAt(qint64 now);
     void presentNewest();
     static qint64 refreshIntervalNs(double hertz);
     void processingData(const TrackingSnapshot& frame);
@@ -89,9 +86,8 @@ private:
     // What the slots read of the client; see TrackingSnapshot.
     TrackingSnapshot tracking;
     qint64 presentIntervalNs = 0;
-    QElapsedTimer presentClock;
-    qint64 nextPresentationNs = 0; // on presentClock: when the next presentation may come
-    QTimer presentTimer;           // runs while a presentation waits for its time
+    QElapsedTimer lastPresentation; // invalid before the first
+    QTimer presentTimer;            // runs while a presentation waits for its time
 };
 
 #endif // SKYWANDTESTER_H

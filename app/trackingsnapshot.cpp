@@ -1,5 +1,7 @@
 #include "trackingsnapshot.h"
 
+#include "checkfeed.h"
+
 #include <algorithm>
 
 void TrackingSnapshot::publish(const Ombrix& client, bool received) {
@@ -39,7 +41,7 @@ void TrackingSnapshot::watch(Ombrix& client) {
     });
 }
 
-void TrackingSnapshot::setObserver(TrackingObserver* frameObserver) {
+void TrackingSnapshot::setObserver(CheckFeed* frameObserver) {
     std::lock_guard<std::mutex> publishing(publishMutex);
     observer = frameObserver;
 }

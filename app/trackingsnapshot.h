@@ -10,11 +10,12 @@
 #define TRACKINGSNAPSHOT_H
 
 #include "Ombrix.h"
-#include "trackingobserver.h"
 
 #include <mutex>
 #include <string_view>
 #include <vector>
+
+class CheckFeed;
 
 class TrackingSnapshot {
 public:
@@ -38,7 +39,7 @@ public:
     // Given every datagram read and every good frame's Skywand records as they are
     // published; null for none. Once this returns, a publish in progress has finished, so the
     // old observer may go.
-    void setObserver(TrackingObserver* frameObserver);
+    void setObserver(CheckFeed* frameObserver);
     // Makes the client hand every datagram it reads to the observer; the client must outlive
     // its receives, and its observer calls come from the thread that receives.
     void watch(Ombrix& client);
@@ -50,7 +51,7 @@ private:
     // Filled outside the read lock, then swapped with `published`; both keep their capacity,
     // so after the first frames publishing allocates nothing.
     std::vector<ombrix_skywand_type> staging;
-    TrackingObserver* observer = nullptr; // guarded by publishMutex
+    CheckFeed* observer = nullptr; // guarded by publishMutex
 
     mutable std::mutex readMutex;
     std::vector<ombrix_skywand_type> published;

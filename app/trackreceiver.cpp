@@ -22,6 +22,13 @@ void TrackReceiver::onStop() {
     pauseEnded.notify_all();
 }
 
+// The loop has no event loop of its own, so QThread::quit would not end it: only the flag does.
+void TrackReceiver::stop() {
+    onStop();
+    wait();
+    running = true; // the loop has finished: a start now runs it again
+}
+
 void TrackReceiver::run() {
     // Every datagram this thread reads reaches the snapshot's observer, drained ones too.
     if (ombrix && snapshot)

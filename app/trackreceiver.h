@@ -37,8 +37,9 @@ public:
     // Only while the thread is not running.
     void setOmbrixObject(Ombrix* client);
 
-    // Loop flag: cleared by onStop, set again by the owner before a restart.
-    std::atomic<bool> running{true};
+    // Ends the loop and waits until it has finished (within one data time-out), leaving
+    // the thread ready to be started again.
+    void stop();
 
     // Called by the receiving window right before it reads the published state.
     void takeNotification() { notificationPending.exchange(false); }
@@ -60,6 +61,7 @@ private:
 
     Ombrix* ombrix;
     TrackingSnapshot* snapshot;
+    std::atomic<bool> running{true}; // loop flag: cleared by onStop, set again by stop
     // Set when a signal was emitted, cleared by takeNotification().
     std::atomic<bool> notificationPending{false};
 

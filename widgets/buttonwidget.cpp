@@ -44,17 +44,9 @@ SkywandWidget::SkywandWidget(QWidget* parent) : QWidget(parent) {
 
 SkywandWidget::~SkywandWidget() = default;
 
-QString SkywandWidget::releasedStyle() {
-    return QStringLiteral("background-color: lightgray; color: black;");
-}
-
-QString SkywandWidget::pressedStyle() {
-    return QStringLiteral("background-color: red; color: white;");
-}
-
 void SkywandWidget::InitButtonArray() {
-    styleNormal = releasedStyle();
-    stylePressed = pressedStyle();
+    styleNormal = QStringLiteral("background-color: lightgray; color: black;");
+    stylePressed = QStringLiteral("background-color: red; color: white;");
     styleValue = QStringLiteral("background-color: white; color: black;;");
 
     QLabel* const byIndex[panelSize] = {ui.lbl_btn1, ui.lbl_btn2, ui.lbl_btn3, ui.lbl_btn4,
@@ -86,13 +78,20 @@ void SkywandWidget::hide(int index) {
         l->setVisible(false);
 }
 
+// A label of fixed size does not ask its layout to recompute when its text changes; a text of
+// another width (a stick crossing zero gains a sign) resizes it and lays the panel out again.
+// The size is the text's own, not QLabel::sizeHint(), which never falls below the fixed size
+// given before and would keep the label as wide as its widest value.
 void SkywandWidget::setText(int index, const QString& text) {
-    if (index == verticalValueIndex)
-        ui.lbl_joyV->setValueText(text);
-    else if (index == horizontalValueIndex)
-        ui.lbl_joyH->setValueText(text);
-    else if (QLabel* l = label(index))
-        l->setText(text);
+    QLabel* l = label(index);
+    if (!l)
+        return;
+    l->setText(text);
+    if (index == verticalValueIndex || index == horizontalValueIndex) {
+        const QMargins margins = l->contentsMargins();
+        l->setFixedSize(l->fontMetrics().size(Qt::TextSingleLine, text) +
+                        QSize(margins.left() + margins.right(), margins.top() + margins.bottom()));
+    }
 }
 
 void SkywandWidget::setText(int index, double value) {

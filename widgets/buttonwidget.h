@@ -26,8 +26,8 @@ public:
     ~SkywandWidget() override;
 
     // Style texts of a released and of a pressed button label.
-    static QString releasedStyle();
-    static QString pressedStyle();
+    const QString& releasedStyle() const { return styleNormal; }
+    const QString& pressedStyle() const { return stylePressed; }
 
     // The panel's own QWidget operations stay reachable beside the index-based ones.
     using QWidget::hide;
@@ -39,6 +39,8 @@ public:
     void show(int index);
     void hide(int index);
     void setText(int index, const QString& text);
+    // A value label is held at the size of its text, so that a new value of the same width
+    // repaints the label alone instead of laying out the panel and the window again.
     // Two decimals with a full stop whatever the locale; "Y = " before the vertical and
     // "X = " before the horizontal value.
     void setText(int index, double value);

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
-#include <QPaintEvent>
 #include <QPainter>
 #include <QPen>
 
@@ -15,8 +14,8 @@ JoystickWidget::JoystickWidget(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QCoreApplication::translate("JoystickWidgetClass", "JoystickWidget"));
     QMetaObject::connectSlotsByName(this);
     setMinimumSize(100, 100);
-    // The indicator paints every pixel it covers, its background included, so a repaint of
-    // the knob does not repaint the widgets beneath it first.
+    // The indicator paints every pixel it covers, its background included, so its repaint
+    // does not repaint the widgets beneath it first.
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
@@ -62,108 +61,39 @@ QRect JoystickWidget::knobRect() const {
                  QPoint(side + 14 - inset + dx, side + 14 - inset - dy));
 }
 
-QRect JoystickWidget::knobBounds() const {
-    return knobRect().adjusted(-knobReach, -knobReach, knobReach, knobReach) & rect();
+// The pressed outline, 7 pixels wide, reaches 3.5 pixels beyond the knob's rectangle, and its
+// antialiased edge one more.
+QRect JoystickWidget::knobArea() const {
+    return knobRect().adjusted(-5, -5, 5, 5);
 }
 
-namespace {
-
-QPen framePen() {
-    return QPen(QBrush(Qt::darkGray, Qt::SolidPattern), 2.0, Qt::SolidLine, Qt::SquareCap,
-                Qt::BevelJoin);
-}
-
-// The square, circle and cross-hair, with the frame pen and the white brush, which stays for
-// every closed shape: square, circle and knob are all filled. The picture hangs from (15, 15).
-void paintFrame(QPainter& painter, int side) {
+// The picture hangs from (15, 15) and its size follows the smaller widget dimension; the
+// background is the palette's window, as the widgets beneath would paint it.
+void JoystickWidget::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().window());
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(framePen());
+    QPen pen(QBrush(Qt::darkGray, Qt::SolidPattern), 2.0, Qt::SolidLine, Qt::SquareCap,
+             Qt::BevelJoin);
+    painter.setPen(pen);
+    // The white brush stays for every closed shape: square, circle and knob are all filled.
     painter.setBrush(QBrush(Qt::white, Qt::SolidPattern));
+
+    const int side = this->side();
     painter.drawRect(15, 15, side, side);
     painter.drawEllipse(15, 15, side, side);
     // The cross-hair reaches about 10 pixels past the square on each side.
     const int middle = side / 2 + 15;
     painter.drawLine(middle, 5, middle, side + 25);
     painter.drawLine(5, middle, side + 25, middle);
-}
 
-} // namespace
-
-// The background is the widget's own palette window, as the widgets beneath would paint it;
-// the frame's size follows the smaller widget dimension. Its stroked circle is by far the
-// dearest part of a repaint, and background and frame depend on the size and palette alone,
-// so they are drawn once into an image, and each repaint copies its part of it.
-void JoystickWidget::paintEvent(QPaintEvent* event) {
-    const int side = this->side();
-    QPainter painter(this);
-    if (devicePixelRatioF() != 1.0) {
-        // Copies would be scaled on a scaled screen.
-        painter.fillRect(rect(), palette().window());
-        paintFrame(painter, side);
-        painter.setPen(knobPen());
-        painter.drawEllipse(knobRect());
-        return;
-    }
-    if (frameImage.size() != size()) {
-        frameImage = QImage(size(), QImage::Format_ARGB32_Premultiplied);
-        QPainter imagePainter(&frameImage);
-        imagePainter.setCompositionMode(QPainter::CompositionMode_Source);
-        imagePainter.fillRect(rect(), palette().window());
-        imagePainter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        paintFrame(imagePainter, side);
-    }
-    painter.drawImage(event->rect().topLeft(), frameImage, event->rect());
-    drawKnob(painter);
-}
-
-void JoystickWidget::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::PaletteChange)
-        frameImage = QImage();
-    QWidget::changeEvent(event);
-}
-
-// Black at rest, red when deflected (even by less than a pixel), thick red when pressed.
-QPen JoystickWidget::knobPen() const {
-    QPen pen = framePen();
+    // Black at rest, red when deflected (even by less than a pixel), thick red when pressed.
     pen.setColor(flValueH == 0.0 && flValueV == 0.0 ? Qt::black : Qt::red);
     pen.setWidth(2);
     if (joystickPressed) {
         pen.setColor(Qt::red);
         pen.setWidth(7);
     }
-    return pen;
-}
-
-// Stroking and rasterising even a small antialiased circle costs more than the rest of a
-// presentation, and the knob is always the same circle, moved by whole pixels. So its two
-// shapes, the white fill and the outline, are drawn once per size and pen into images of
-// their own, each one shape of one colour on transparent. Blending such an image gives the
-// same pixels as drawing its shape at that place (the rasteriser's coverage does not change
-// under whole-pixel moves, and the blend is the same sum), so copying the fill and then the
-// outline paints exactly what drawing the filled, outlined circle paints.
-void JoystickWidget::drawKnob(QPainter& painter) {
-    const QRect knob = knobRect();
-    const QPen pen = knobPen();
-    const QRect imageRect =
-        QRect(QPoint(0, 0), knob.size()).adjusted(0, 0, 2 * knobReach, 2 * knobReach);
-    if (knobFillImage.size() != imageRect.size() || knobImagePen != pen) {
-        const QRect shape = QRect(QPoint(knobReach, knobReach), knob.size());
-        knobFillImage = QImage(imageRect.size(), QImage::Format_ARGB32_Premultiplied);
-        knobFillImage.fill(Qt::transparent);
-        QPainter fill(&knobFillImage);
-        fill.setRenderHint(QPainter::Antialiasing);
-        fill.setPen(Qt::NoPen);
-        fill.setBrush(QBrush(Qt::white, Qt::SolidPattern));
-        fill.drawEllipse(shape);
-        knobOutlineImage = QImage(imageRect.size(), QImage::Format_ARGB32_Premultiplied);
-        knobOutlineImage.fill(Qt::transparent);
-        QPainter outline(&knobOutlineImage);
-        outline.setRenderHint(QPainter::Antialiasing);
-        outline.setPen(pen);
-        outline.drawEllipse(shape);
-        knobImagePen = pen;
-    }
-    const QPoint at = knob.topLeft() - QPoint(knobReach, knobReach);
-    painter.drawImage(at, knobFillImage);
-    painter.drawImage(at, knobOutlineImage);
+    painter.setPen(pen);
+    painter.drawEllipse(knobRect());
 }

@@ -4,11 +4,7 @@
 #ifndef JOYSTICKWIDGET_H
 #define JOYSTICKWIDGET_H
 
-#include <QImage>
-#include <QPen>
 #include <QWidget>
-
-class QPainter;
 
 class JoystickWidget : public QWidget {
     Q_OBJECT
@@ -29,10 +25,8 @@ public:
     // Layouts hand the indicator all the room they can spare.
     QSize sizeHint() const override;
 
-    // The pixels the knob paints at the current size and values, outline included: an owner
-    // that changes the values repaints the knob's old and new bounds, and leaves the frame
-    // beneath, which does not change, as it is.
-    QRect knobBounds() const;
+    // Where the knob paints at the current size and values, its widest outline included.
+    QRect knobArea() const;
 
     // Knob displacement in pixels for a stick value: value × half, truncated towards zero.
     // Values from the network may be huge, infinite or NaN; the displacement is kept within
@@ -43,27 +37,14 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
-    // How far the knob paints beyond its rectangle: the widest outline (7 pixels, pressed)
-    // reaches 3.5 pixels out, and its antialiased edge one more.
-    static constexpr int knobReach = 5;
-
     int side() const { return qMin(width(), height()) - 50; }
     QRect knobRect() const;
-    QPen knobPen() const;
-    void drawKnob(QPainter& painter);
 
     bool joystickPressed = false;
     double flValueH = 0.0; // positive moves the knob right
     double flValueV = 0.0; // positive moves the knob up
-    QImage frameImage; // the background, square, circle and cross-hair at the current size
-    // The knob's fill and its outline, each alone on transparent, for the knob's current size
-    // and outline pen.
-    QImage knobFillImage;
-    QImage knobOutlineImage;
-    QPen knobImagePen;
 };
 
 #endif // JOYSTICKWIDGET_H

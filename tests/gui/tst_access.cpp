@@ -81,7 +81,7 @@ void TestAccess::panelAsAScreenReaderReadsIt() {
     SkywandWidget panel;
     auto* button1 = panel.findChild<QLabel*>(QStringLiteral("lbl_btn1"));
     QCOMPARE(accessible(button1)->text(QAccessible::Description), QStringLiteral("released"));
-    panel.setStyleSheet(0, SkywandWidget::pressedStyle());
+    panel.setStyleSheet(0, panel.pressedStyle());
     QCOMPARE(accessible(button1)->text(QAccessible::Description), QStringLiteral("pressed"));
 
     QAccessibleInterface* indicator = accessible(panel.joystick());

@@ -1,7 +1,7 @@
 // The real tester window with its real client, fed with frames over UDP on loopback:
 // configuration, device selection, the status line, and the screen-paced presentation.
 #include "Ombrix.h"
-#include "buttonwidget.h"
+#include "eventcounter.h"
 #include "joystickwidget.h"
 #include "modalcloser.h"
 #include "net.h"
@@ -32,7 +32,7 @@ private slots:
     void folderInPlaceOfTheFile();
     void portKeptPerUserInAReadOnlyFolder();
     void restartOnLeadingZeroAndOntoRejectedPorts();
-    void selectingADeviceKeepsTheVerticalValue();
+    void selectingADeviceHidesTheButtonsItLacks();
     void burstEndsOnTheNewestFrame();
     void frameAfterAQuietSpellShowsAtOnce();
     void errorTextShowsUntilTheNextGoodFrame_data();
@@ -172,18 +172,25 @@ void TestMainWindow::restartOnLeadingZeroAndOntoRejectedPorts() {
     QCOMPARE(readConfig(), zeroPort);
 }
 
-// Devices with few buttons hide button labels only, never the vertical value (index 5).
-void TestMainWindow::selectingADeviceKeepsTheVerticalValue() {
-    openWindow(FrameSender::frame({Device{6}, Device{4}, Device{3}, Device{0}}));
+// A device with n <= 4 buttons hides the labels of buttons n+1 and n+2, never the vertical
+// value (index 5), and a label an earlier selection hid comes back: selecting 2 then 4
+// buttons once left Buttons 3 and 4 hidden.
+void TestMainWindow::selectingADeviceHidesTheButtonsItLacks() {
+    openWindow(FrameSender::frame({Device{6}, Device{4}, Device{3}, Device{0}, Device{2}}), true);
     auto* selector = window->findChild<QComboBox*>(QStringLiteral("cboSkywand"));
-    QCOMPARE(selector->count(), 4);
-    for (int device = 0; device < 4; ++device) {
+    QCOMPARE(selector->count(), 5);
+    // The device selected, then which of Buttons 1 to 5 show.
+    const QList<QPair<int, QString>> steps = {
+        {4, "11001"}, {1, "11110"}, {2, "11100"}, {3, "00111"}, {0, "11111"}};
+    for (const auto& [device, shown] : steps) {
         selector->setCurrentIndex(device);
-        QTRY_COMPARE(statusText(), statusLine(device + 1, QByteArray::number(port)));
-        QVERIFY(label("lbl_joyV")->isVisible());
+        QCOMPARE(statusText(), statusLine(device + 1, QByteArray::number(port)));
+        QString visible;
+        for (int i = 1; i <= 5; ++i)
+            visible += label(qPrintable(QStringLiteral("lbl_btn%1").arg(i)))->isHidden() ? '0' : '1';
+        QCOMPARE(visible, shown);
+        QVERIFY(!label("lbl_joyV")->isHidden());
     }
-    // No buttons: the labels of buttons 1 and 2 go.
-    QVERIFY(!label("lbl_btn1")->isVisible() && !label("lbl_btn2")->isVisible());
 }
 
 // 2000 frames a second, each with other values: the window presents at most once per refresh
@@ -199,7 +206,7 @@ void TestMainWindow::burstEndsOnTheNewestFrame() {
     int mixed = 0;
     QTimer checker;
     connect(&checker, &QTimer::timeout, [&] {
-        const bool pressed = label("lbl_btn1")->styleSheet() == SkywandWidget::pressedStyle();
+        const bool pressed = label("lbl_btn1")->styleSheet() == "background-color: red; color: white;";
         const QString h = label("lbl_joyH")->text().mid(4);
         if (h != "0.00" && (pressed != (qRound(h.toDouble() * 100) % 2 == 1)))
             ++mixed;
@@ -207,13 +214,7 @@ void TestMainWindow::burstEndsOnTheNewestFrame() {
     checker.start(1);
     // Every presentation moves the knob, so the indicator's paints count the presentations.
     JoystickWidget* indicator = window->findChild<JoystickWidget*>();
-    struct PaintCounter : QObject {
-        int paints = 0;
-        bool eventFilter(QObject*, QEvent* event) override {
-            paints += event->type() == QEvent::Paint;
-            return false;
-        }
-    } counter;
+    EventCounter counter(QEvent::Paint);
     indicator->installEventFilter(&counter);
     QElapsedTimer clock;
     clock.start();
@@ -227,7 +228,7 @@ void TestMainWindow::burstEndsOnTheNewestFrame() {
     const double intervals = clock.elapsed() / 1000.0 * window->screen()->refreshRate();
     checker.stop();
     QCOMPARE(mixed, 0);
-    QVERIFY2(counter.paints <= intervals + 2, qPrintable(QString::number(counter.paints)));
+    QVERIFY2(counter.count <= intervals + 2, qPrintable(QString::number(counter.count)));
     QTRY_COMPARE(onScreen(*window), fullRepaint(*window));
 }
 

@@ -1,14 +1,14 @@
 // The display widgets: the joystick indicator's exact pixel geometry, and the device panel's
-// texts, styles and pressed state.
+// texts, styles, label sizes and its picture at the screen's scale.
 #include "buttonwidget.h"
+#include "eventcounter.h"
 #include "joystickwidget.h"
-#include "valuelabel.h"
 
-#include <QBackingStore>
 #include <QLabel>
 #include <QPainter>
 #include <QTest>
 
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -73,10 +73,10 @@ private slots:
     void indicatorGeometry_data();
     void indicatorGeometry();
     void hugeAndNonFiniteValuesStayDrawable();
-    void resizedIndicatorRedraws();
     void newPanel();
     void valueTexts();
-    void valueLabelPaintsAsALabel();
+    void valueLabelsTakeTheirTextsSize();
+    void panelAtTheScreensScale();
 };
 
 void TestWidgets::indicatorGeometry_data() {
@@ -140,16 +140,6 @@ void TestWidgets::hugeAndNonFiniteValuesStayDrawable() {
              drawExpected(size, 264, 140, span(132, 132, 147, 147), Qt::red, 2));
 }
 
-void TestWidgets::resizedIndicatorRedraws() {
-    JoystickWidget widget;
-    widget.resize(321, 300);
-    widget.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&widget));
-    widget.resize(150, 500);
-    QTRY_COMPARE(widget.grab().toImage().convertToFormat(QImage::Format_ARGB32).pixelColor(114, 65),
-                 QColor(Qt::darkGray)); // the new square's corner
-}
-
 void TestWidgets::newPanel() {
     SkywandWidget panel;
     for (int i = 0; i < 5; ++i) {
@@ -161,7 +151,7 @@ void TestWidgets::newPanel() {
     QCOMPARE(vertical->text(), QStringLiteral("0.00"));
     QCOMPARE(vertical->styleSheet(), QStringLiteral("background-color: white; color: black;;"));
     // A pressed button's style paints red behind white text.
-    panel.setStyleSheet(0, SkywandWidget::pressedStyle());
+    panel.setStyleSheet(0, panel.pressedStyle());
     QCOMPARE(panel.findChild<QLabel*>("lbl_btn1")->grab().toImage().pixelColor(1, 1),
              QColor(Qt::red));
 }
@@ -176,58 +166,79 @@ void TestWidgets::valueTexts() {
     QCOMPARE(panel.findChild<QLabel*>("lbl_btn1")->text(), QStringLiteral("2.50")); // no prefix
 }
 
-// A value label asks for the size a plain label does and leaves the same pixels on screen:
-// when it paints a text, when it shows a text again from the pixels it kept, and after a new
-// size or style has made those pixels stale.
-void TestWidgets::valueLabelPaintsAsALabel() {
-    const QStringList texts = {"X = 0.00", "Y = -0.53", "X = 123456.78", "X = nan", ""};
-    const QList<Qt::Alignment> alignments = {Qt::AlignLeft, Qt::AlignVCenter | Qt::AlignRight,
-                                             Qt::AlignCenter, Qt::AlignBottom | Qt::AlignHCenter};
-    for (const Qt::Alignment align : alignments) {
-        QWidget window;
-        window.setStyleSheet(QStringLiteral("background-color: blue;"));
-        QLabel plain(&window);
-        ValueLabel value(&window);
-        for (QLabel* label : {&plain, static_cast<QLabel*>(&value)}) {
-            label->setStyleSheet(QStringLiteral("background-color: white; color: black;;"));
-            label->setAlignment(align);
-        }
-        for (const QString& text : texts) {
-            value.setText(text);
-            plain.setText(text);
-            QCOMPARE(value.sizeHint(), plain.sizeHint());
-        }
-        for (QLabel* label : {&plain, static_cast<QLabel*>(&value)})
-            label->setFixedSize(160, 40); // room to align in; whole pixels at scale 1.25 too
-        value.move(0, 48);
-        window.resize(200, 100);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-
-        const auto compareShown = [&](const QString& text) {
-            plain.setText(text);
-            value.setText(text);
-            plain.repaint();
-            value.repaint();
-            const auto* screen = static_cast<const QImage*>(window.backingStore()->paintDevice());
-            const auto pixels = [&](const QRect& area) {
-                const qreal ratio = screen->devicePixelRatio();
-                return screen->copy(QRectF(QPointF(area.topLeft()) * ratio,
-                                           QSizeF(area.size()) * ratio).toAlignedRect());
-            };
-            return pixels(value.geometry()) == pixels(plain.geometry());
-        };
-        for (int pass = 0; pass < 2; ++pass) {
-            for (const QString& text : texts)
-                QVERIFY2(compareShown(text), qPrintable(text));
-        }
-        for (QLabel* label : {&plain, static_cast<QLabel*>(&value)})
-            label->setFixedSize(176, 40);
-        QVERIFY(compareShown(texts.first()));
-        for (QLabel* label : {&plain, static_cast<QLabel*>(&value)})
-            label->setStyleSheet(QStringLiteral("background-color: yellow; color: red;"));
-        QVERIFY(compareShown(texts.first()));
+// A value label takes the size a plain label asks for its text, down as well as up, and a new
+// value of the same size lays nothing out again (a label of fixed size does not invalidate its
+// parent's layout); one of another size lays the panel out anew.
+void TestWidgets::valueLabelsTakeTheirTextsSize() {
+    SkywandWidget panel;
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    EventCounter requests(QEvent::LayoutRequest);
+    qApp->installEventFilter(&requests);
+    const auto* horizontal = panel.findChild<QLabel*>("lbl_joyH");
+    // Each value, and whether it has another size than the one before.
+    const QList<QPair<double, bool>> values = {
+        {0.25, true}, {0.5, false}, {-0.5, true}, {-0.75, false}, {1.5, true}, {2.5, false}};
+    for (const auto& [value, resized] : values) {
+        QCoreApplication::sendPostedEvents();
+        requests.count = 0;
+        panel.setText(SkywandWidget::horizontalValueIndex, value);
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(requests.count > 0, resized);
+        QLabel plain(horizontal->text());
+        plain.setStyleSheet(horizontal->styleSheet());
+        QCOMPARE(horizontal->size(), plain.sizeHint());
     }
+}
+
+// ctest runs this once more at QT_SCALE_FACTOR=2: the knob, the circle and the labels where
+// their logical geometry puts them, read in device pixels.
+void TestWidgets::panelAtTheScreensScale() {
+    SkywandWidget panel;
+    panel.resize(400, 520);
+    panel.setFlValueH(1.0); // the knob's centre on the circle's right edge
+    panel.setStyleSheet(0, panel.pressedStyle());
+    panel.setText(SkywandWidget::horizontalValueIndex, 1.0);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    const QImage image = panel.grab().toImage();
+    const qreal scale = image.devicePixelRatio();
+    QCOMPARE(scale, qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
+                        ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble()
+                        : 1.0);
+    const auto colourAt = [&](const QWidget* widget, QPointF point) {
+        point = (point + QPointF(widget->mapTo(&panel, QPoint()))) * scale;
+        return image.pixelColor(int(point.x()), int(point.y()));
+    };
+    // Antialiased edges blend a little into the pixels they only partly cover.
+    const auto shows = [&](const QWidget* widget, QPointF point, const QColor& expected) {
+        const QColor c = colourAt(widget, point);
+        return qAbs(c.red() - expected.red()) + qAbs(c.green() - expected.green()) +
+                   qAbs(c.blue() - expected.blue()) <= 90;
+    };
+
+    const JoystickWidget* indicator = panel.joystick();
+    const int side = qMin(indicator->width(), indicator->height()) - 50;
+    const qreal centre = 15 + side / 2.0, radius = side / 2.0, diagonal = radius / std::sqrt(2.0);
+    QVERIFY(shows(indicator, {centre + diagonal, centre - diagonal}, Qt::darkGray));
+    QVERIFY(shows(indicator, {centre + diagonal - 4, centre - diagonal + 4}, Qt::white));
+    const int middle = side / 2 + 15; // the cross-hair's crossing, which the knob has left
+    QVERIFY(shows(indicator, {qreal(middle), qreal(middle)}, Qt::darkGray));
+    const int inset = (side - 16) / 2;
+    const qreal knobSize = side - 2 * inset;
+    const QPointF knob(15 + inset + side / 2, 15 + inset);
+    QVERIFY(shows(indicator, knob + QPointF(knobSize / 2, knobSize / 2), Qt::white));
+    QVERIFY(shows(indicator, knob + QPointF(0, knobSize / 2), Qt::red));
+
+    const auto* pressed = panel.findChild<QLabel*>("lbl_btn1");
+    QVERIFY(shows(pressed, {1, 1}, Qt::red));
+    const auto* value = panel.findChild<QLabel*>("lbl_joyH");
+    QVERIFY(shows(value, {0, 0}, Qt::white));
+    int dark = 0; // the text's pixels within the label
+    for (int y = 0; y < value->height(); ++y)
+        for (int x = 0; x < value->width(); ++x)
+            dark += colourAt(value, {x + 0.5, y + 0.5}).lightness() < 100;
+    QVERIFY(dark > 20);
 }
 
 QTEST_MAIN(TestWidgets)
