@@ -1,4 +1,4 @@
-#include "frametext.h"
+#include "frameview.h"
 
 #include "Ombrix.h"
 #include "replaywriter.h"
@@ -78,9 +78,7 @@ int countOf(int count, int capacity) {
     return count < 0 ? 0 : (count > capacity ? capacity : count);
 }
 
-} // namespace
-
-std::string FrameText::json(const Ombrix& client, unsigned dropped) {
+std::string json(const Ombrix& client, unsigned dropped) {
     Json frame;
     frame["frame"] = client.get_framecounter();
     frame["timestamp"] = number(client.get_timestamp());
@@ -134,7 +132,7 @@ std::string FrameText::json(const Ombrix& client, unsigned dropped) {
     return dump(frame);
 }
 
-std::string FrameText::jsonError(std::string_view kind, std::string_view datagram) {
+std::string jsonError(std::string_view kind, std::string_view datagram) {
     Json object;
     object["error"] = std::string(kind);
     if (!datagram.empty()) {
@@ -144,7 +142,7 @@ std::string FrameText::jsonError(std::string_view kind, std::string_view datagra
     return dump(object);
 }
 
-std::string FrameText::skywandLine(const Ombrix& client, int device_number) {
+std::string skywandLine(const Ombrix& client, int device_number) {
     std::string line = fmt::format("frame {}  ts {:.3f}  S{}", client.get_framecounter(),
                                    client.get_timestamp(), device_number);
     const int count = client.get_num_skywand();
@@ -165,6 +163,77 @@ std::string FrameText::skywandLine(const Ombrix& client, int device_number) {
     return line;
 }
 
-std::string FrameText::rawBlock(std::string_view datagram, const std::string& note) {
-    return "# " + note + "\n" + ReplayWriter::encodeDatagram(std::string(datagram)) + "\n";
+// One line per frame: the counter, the timestamp and one Skywand's buttons and joystick.
+class SkywandView : public FrameView {
+public:
+    SkywandView(std::ostream& out, int device_number) : FrameView(out), device(device_number) {}
+    void frame(const Ombrix& client, double, unsigned) override {
+        out << skywandLine(client, device) << "\n";
+    }
+    void unparsed(std::string_view datagram, double, unsigned) override {
+        out << "parse error (" << datagram.size() << " bytes; --raw shows them)\n";
+    }
+    void receiveError(double) override { out << "receive error (empty or unreadable datagram)\n"; }
+    void silence(double seconds) override {
+        out << "no frame for " << fmt::format("{:.0f}", seconds) << " s\n";
+    }
+
+private:
+    int device;
+};
+
+// Every datagram as replay-file lines after a comment saying when it came and what it gave.
+class RawView : public FrameView {
+public:
+    explicit RawView(std::ostream& out) : FrameView(out) {}
+    void frame(const Ombrix& client, double elapsed, unsigned dropped) override {
+        block(client.get_datagram(), elapsed, dropped,
+              fmt::format("frame {}", client.get_framecounter()));
+    }
+    void unparsed(std::string_view datagram, double elapsed, unsigned dropped) override {
+        block(datagram, elapsed, dropped, "parse error");
+    }
+    void receiveError(double elapsed) override {
+        out << fmt::format("# {:.3f} s, receive error (empty or unreadable)\n\n", elapsed);
+    }
+
+private:
+    void block(std::string_view datagram, double elapsed, unsigned dropped,
+               const std::string& outcome) {
+        out << fmt::format("# {:.3f} s, {} bytes, {}", elapsed, datagram.size(), outcome);
+        if (dropped > 0) {
+            out << ", " << dropped << " older dropped";
+        }
+        out << "\n" << ReplayWriter::encodeDatagram(std::string(datagram)) << "\n";
+    }
+};
+
+// One JSON object per line for every datagram.
+class JsonView : public FrameView {
+public:
+    explicit JsonView(std::ostream& out) : FrameView(out) {}
+    void frame(const Ombrix& client, double, unsigned dropped) override {
+        out << json(client, dropped) << "\n";
+    }
+    void unparsed(std::string_view datagram, double, unsigned) override {
+        out << jsonError("parse", datagram) << "\n";
+    }
+    void receiveError(double) override { out << jsonError("receive", {}) << "\n"; }
+};
+
+} // namespace
+
+std::unique_ptr<FrameView> FrameView::create(const MonitorOptions& options, std::ostream& out) {
+    switch (options.view) {
+    case MonitorOptions::View::skywand:
+        return std::make_unique<SkywandView>(out, options.skywand);
+    case MonitorOptions::View::raw:
+        return std::make_unique<RawView>(out);
+    case MonitorOptions::View::json:
+        return std::make_unique<JsonView>(out);
+    case MonitorOptions::View::summary:
+    case MonitorOptions::View::device:
+        break;
+    }
+    return nullptr;
 }
