@@ -11,14 +11,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-std::string counted(long count, const char* one, const char* many) {
-    return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
-} // namespace
-
 DeviceCheckView::DeviceCheckView(const MonitorOptions& options, unsigned short port,
                                  std::ostream& out, std::ostream& err, bool out_is_terminal)
     : options(options), port(port), out(out), err(err), out_is_terminal(out_is_terminal),
@@ -139,7 +131,8 @@ std::string DeviceCheckView::findFailure(bool stopped) const {
     if (frames == 0) {
         return "no tracking frame arrived on UDP port " + std::to_string(port) + within;
     }
-    return "no Skywand button went down" + within + " (" + counted(frames, "frame", "frames") + ")";
+    return fmt::format("no Skywand button went down{} ({} frame{})", within, frames,
+                       frames == 1 ? "" : "s");
 }
 
 std::string DeviceCheckView::verdictLine(const CheckReport& report, bool stopped) const {
