@@ -50,6 +50,15 @@ template <typename Make> Json records(int count, Make make) {
     return array;
 }
 
+// A tracked object: its id and quality, what only its kind reports, then its pose.
+template <typename Record> Json tracked(const Record& record, const Json& own = Json::object()) {
+    Json object{{"id", record.id}, {"quality", number(record.quality)}};
+    object.update(own);
+    object["position"] = numbers(record.position, 3);
+    object["rotation"] = numbers(record.rotation, 9);
+    return object;
+}
+
 // Bytes from 128 up are taken as Latin-1, so that any datagram gives valid UTF-8 and so
 // valid JSON.
 std::string latin1ToUtf8(std::string_view text) {
@@ -83,45 +92,29 @@ std::string json(const Ombrix& client, unsigned dropped) {
     frame["frame"] = client.get_framecounter();
     frame["timestamp"] = number(client.get_timestamp());
     frame["dropped"] = dropped;
-    frame["bodies"] = records(client.get_num_body(), [&](int i) {
-        const ombrix_body_type body = client.get_body(i);
-        return Json{{"id", body.id},
-                    {"quality", number(body.quality)},
-                    {"position", numbers(body.position, 3)},
-                    {"rotation", numbers(body.rotation, 9)}};
-    });
+    frame["bodies"] =
+        records(client.get_num_body(), [&](int i) { return tracked(client.get_body(i)); });
     frame["skywands"] = records(client.get_num_skywand(), [&](int i) {
         const ombrix_skywand_type wand = client.get_skywand(i);
-        return Json{{"id", wand.id},
-                    {"quality", number(wand.quality)},
-                    {"buttons", numbers(wand.button, countOf(wand.num_button, 16))},
-                    {"joystick", numbers(wand.joystick, countOf(wand.num_joystick, 8))},
-                    {"position", numbers(wand.position, 3)},
-                    {"rotation", numbers(wand.rotation, 9)}};
+        return tracked(wand, {{"buttons", numbers(wand.button, countOf(wand.num_button, 16))},
+                              {"joystick", numbers(wand.joystick, countOf(wand.num_joystick, 8))}});
     });
     frame["tools"] = records(client.get_num_meatool(), [&](int i) {
         const ombrix_meatool_type tool = client.get_meatool(i);
-        return Json{{"id", tool.id},
-                    {"quality", number(tool.quality)},
-                    {"buttons", numbers(tool.button, countOf(tool.num_button, 1))},
-                    {"position", numbers(tool.position, 3)},
-                    {"rotation", numbers(tool.rotation, 9)}};
+        return tracked(tool, {{"buttons", numbers(tool.button, countOf(tool.num_button, 1))}});
     });
     frame["hands"] = records(client.get_num_hand(), [&](int i) {
         const ombrix_hand_type hand = client.get_hand(i);
-        return Json{{"id", hand.id},
-                    {"quality", number(hand.quality)},
-                    {"handedness", hand.handedness},
-                    {"position", numbers(hand.position, 3)},
-                    {"rotation", numbers(hand.rotation, 9)},
-                    {"fingers", records(countOf(hand.num_finger, 5), [&](int f) {
-                         const ombrix_finger_type& finger = hand.finger[f];
-                         return Json{{"position", numbers(finger.position, 3)},
-                                     {"rotation", numbers(finger.rotation, 9)},
-                                     {"tip_radius", number(finger.tip_radius)},
-                                     {"phalanx_length", numbers(finger.phalanx_length, 3)},
-                                     {"phalanx_angle", numbers(finger.phalanx_angle, 2)}};
-                     })}};
+        Json object = tracked(hand, {{"handedness", hand.handedness}});
+        object["fingers"] = records(countOf(hand.num_finger, 5), [&](int f) {
+            const ombrix_finger_type& finger = hand.finger[f];
+            return Json{{"position", numbers(finger.position, 3)},
+                        {"rotation", numbers(finger.rotation, 9)},
+                        {"tip_radius", number(finger.tip_radius)},
+                        {"phalanx_length", numbers(finger.phalanx_length, 3)},
+                        {"phalanx_angle", numbers(finger.phalanx_angle, 2)}};
+        });
+        return object;
     });
     frame["markers"] = records(client.get_num_marker(), [&](int i) {
         const ombrix_marker_type marker = client.get_marker(i);
