@@ -2,6 +2,7 @@
 
 #include "appaccessibility.h"
 #include "checkfeed.h"
+#include "checkitems.h"
 
 #include "checkmarkstyle.h"
 #include "wrappingdelegate.h"
@@ -21,43 +22,6 @@
 #include <cmath>
 
 namespace {
-
-QString times(int n) {
-    return n == 1 ? QObject::tr("once") : QObject::tr("%1 times").arg(n);
-}
-
-QString buttonText(const ButtonResult& b) {
-    QString text = b.ok ? QObject::tr("pressed %1").arg(times(b.presses))
-                        : (b.down ? QObject::tr("held down: release it")
-                                  : QObject::tr("press and release it"));
-    if (b.bounces > 0)
-        text += QObject::tr(", bounced %1").arg(times(b.bounces));
-    return text;
-}
-
-QString joystickText(const JoystickResult& j) {
-    if (!j.present)
-        return QObject::tr("none on this device");
-    QString text = QObject::tr("%1 of 8 directions, farthest %2")
-                       .arg(j.directionsReached)
-                       .arg(j.maxDeflection, 0, 'f', 2);
-    if (j.ok && j.restX && j.restY)
-        text += QObject::tr(", rests at %1, %2").arg(*j.restX, 0, 'f', 2).arg(*j.restY, 0, 'f', 2);
-    else if (j.directionsReached == 8)
-        text += QObject::tr(": now let it rest");
-    return text;
-}
-
-QString trackingText(const TrackingResult& t) {
-    // No-break spaces keep each number with its unit when the text wraps.
-    QString text = QObject::tr("tracked in %1\u00a0% of %2\u00a0frames, %3\u00a0lost")
-                       .arg(100.0 * t.trackedShare(3), 0, 'f', 1)
-                       .arg(t.frames)
-                       .arg(t.lostFrames);
-    if (t.unparsable > 0)
-        text += QObject::tr(", %1\u00a0unparsable").arg(t.unparsable);
-    return text;
-}
 
 // The start as the user's clock and locale show it; the report keeps ISO 8601.
 QString humanTime(const std::string& iso) {
@@ -183,34 +147,21 @@ void CheckWindow::refresh() {
 }
 
 void CheckWindow::showReport(const CheckReport& report) {
-    struct Row {
-        QString name, result;
-        bool ok;
-    };
-    QList<Row> rows;
-    // Until a record of the device has arrived, its buttons and joystick are unknown.
-    if (!report.openItems.empty() && report.openItems.front() == "Device data") {
-        rows.append({tr("Device data"), tr("no record of this device yet"), false});
-    } else {
-        for (const ButtonResult& b : report.buttons)
-            rows.append({QString::fromStdString(b.name), buttonText(b), b.ok});
-        rows.append({tr("Joystick"), joystickText(report.joystick), report.joystick.ok});
-    }
-    rows.append({tr("Tracking"), trackingText(report.tracking), report.tracking.ok});
-
+    const std::vector<CheckItem> items = checkItems(report);
     QTreeWidget* tree = ui.tree_items;
-    if (tree->topLevelItemCount() != rows.size()) {
+    const int rows = int(items.size());
+    if (tree->topLevelItemCount() != rows) {
         tree->clear();
-        for (int i = 0; i < rows.size(); ++i) {
+        for (int i = 0; i < rows; ++i) {
             auto* item = new QTreeWidgetItem(tree);
             item->setFlags(Qt::ItemIsEnabled); // ticked by the check, not by the user
         }
     }
-    for (int i = 0; i < rows.size(); ++i) {
+    for (int i = 0; i < rows; ++i) {
         QTreeWidgetItem* item = tree->topLevelItem(i);
-        item->setText(0, rows[i].name);
-        item->setText(1, rows[i].result);
-        item->setCheckState(0, rows[i].ok ? Qt::Checked : Qt::Unchecked);
+        item->setText(0, QString::fromStdString(items[i].name));
+        item->setText(1, QString::fromStdString(items[i].text));
+        item->setCheckState(0, items[i].ok ? Qt::Checked : Qt::Unchecked);
     }
 
     switch (report.verdict) {
@@ -231,9 +182,6 @@ void CheckWindow::showReport(const CheckReport& report) {
     verdictPalette.setColor(QPalette::WindowText, verdictColour(report.verdict, palette()));
     ui.lbl_verdict->setPalette(verdictPalette);
 
-    QStringList open;
-    for (const std::string& item : report.openItems)
-        open << QString::fromStdString(item);
     QString figures = tr("%1 on port %2, started %3, %4\u00a0s, %5\u00a0frames a second")
                           .arg(QString::fromStdString(report.device))
                           .arg(report.port)
@@ -241,7 +189,7 @@ void CheckWindow::showReport(const CheckReport& report) {
                           .arg(report.durationS, 0, 'f', 1)
                           .arg(report.tracking.rateHz, 0, 'f', 1);
     if (report.verdict == CheckVerdict::fail)
-        figures += tr("\nOpen: %1").arg(open.join(QStringLiteral(", ")));
+        figures += tr("\nOpen: %1").arg(QString::fromStdString(joinedNames(report.openItems)));
     else if (report.verdict == CheckVerdict::stopped)
         figures += tr("\nRestart checks the device again on the new port.");
     ui.lbl_figures->setText(figures);

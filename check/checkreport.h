@@ -51,16 +51,22 @@ struct TrackingResult {
 struct CheckReport {
     std::string device; // "S2"
     int port = 0;
-    std::string started; // ISO 8601 local time
+    std::string started;    // ISO 8601 local time
     double durationS = 0.0; // on the check's clock
-    std::string timeBase; // "frame": timed by the frames' "ts"; "arrival": by their arrival
+    std::string timeBase;   // "frame": timed by the frames' "ts"; "arrival": by their arrival
     CheckVerdict verdict = CheckVerdict::running;
     std::string stopReason; // with the verdict stopped, e.g. "the data port changed"
+    // A record with buttons or joystick values has arrived, so the checklist is known; until
+    // then the open items begin with deviceDataItem.
+    bool deviceSeen = false;
     std::vector<ButtonResult> buttons;
     JoystickResult joystick;
     TrackingResult tracking;
     std::vector<std::string> openItems; // names of the items not passed (yet)
 };
+
+// The item open until the device's checklist is known.
+inline constexpr const char* deviceDataItem = "Device data";
 
 // "running", "pass", "fail" or "stopped".
 const char* verdictText(CheckVerdict verdict);

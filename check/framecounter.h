@@ -17,6 +17,8 @@
 #define FRAMECOUNTER_H
 
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 class FrameCounter {
 public:
@@ -31,6 +33,10 @@ public:
     explicit FrameCounter(std::uint32_t maxGap = defaultMaxGap) : maxGap(maxGap) {}
 
     Step add(std::uint32_t counter);
+
+    // The value of the first "fr " line of a datagram, read as the client reads it; none when
+    // there is no such line or its number cannot be read.
+    static std::optional<std::uint32_t> counterOf(std::string_view datagram);
 
     long frames() const { return frameCount; } // distinct counters that arrived
     long lost() const { return lostCount; }

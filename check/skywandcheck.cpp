@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
-#include <limits>
 
 namespace {
 
@@ -32,40 +30,10 @@ int SkywandCheck::direction(double x, double y) {
     return (static_cast<int>(sector) % 8 + 8) % 8;
 }
 
-std::optional<std::uint32_t> SkywandCheck::frameCounterOf(std::string_view datagram) {
-    for (std::size_t line = 0; line < datagram.size();) {
-        if (datagram.compare(line, 3, "fr ") == 0) {
-            // Copied, as the datagram need not end in a NUL: a counter takes a few characters.
-            char number[32] = {};
-            const std::string_view rest = datagram.substr(line + 3, sizeof number - 1);
-            std::memcpy(number, rest.data(), rest.size());
-            char* end = nullptr;
-            errno = 0;
-            const long long value = std::strtoll(number, &end, 0);
-            if (end == number)
-                return std::nullopt;
-            // Beyond the 32-bit range the client saturates; a minus sign gives the two's
-            // complement.
-            if (errno == ERANGE || value > std::numeric_limits<std::uint32_t>::max())
-                return std::numeric_limits<std::uint32_t>::max();
-            if (value < std::numeric_limits<std::int32_t>::min())
-                return std::uint32_t(std::numeric_limits<std::int32_t>::min());
-            return static_cast<std::uint32_t>(value);
-        }
-        const std::size_t end = datagram.find_first_of("\r\n", line);
-        if (end == std::string_view::npos)
-            break;
-        line = datagram.find_first_not_of("\r\n", end);
-        if (line == std::string_view::npos)
-            break;
-    }
-    return std::nullopt;
-}
-
 void SkywandCheck::datagramRead(std::string_view datagram, Clock::time_point now) {
     if (finished())
         return;
-    const std::optional<std::uint32_t> counter = frameCounterOf(datagram);
+    const std::optional<std::uint32_t> counter = FrameCounter::counterOf(datagram);
     if (!counter) {
         ++result.tracking.unparsable;
         return;
@@ -79,7 +47,7 @@ void SkywandCheck::datagramRead(std::string_view datagram, Clock::time_point now
 
 void SkywandCheck::frameUnparsed(std::string_view datagram) {
     // One without a counter was counted when it was read.
-    if (!finished() && frameCounterOf(datagram))
+    if (!finished() && FrameCounter::counterOf(datagram))
         ++result.tracking.unparsable;
 }
 
@@ -182,8 +150,8 @@ void SkywandCheck::growLayout(const ombrix_skywand_type& record) {
         result.joystick.present = true;
         result.joystick.ok = false;
     }
-    if (!layoutKnown && (!result.buttons.empty() || result.joystick.present)) {
-        layoutKnown = true;
+    if (!result.deviceSeen && (!result.buttons.empty() || result.joystick.present)) {
+        result.deviceSeen = true;
         result.joystick.ok = !result.joystick.present; // nothing to check: skipped
     }
 }
@@ -287,7 +255,7 @@ void SkywandCheck::refreshTracking() {
 }
 
 bool SkywandCheck::allPassed() const {
-    if (!layoutKnown || !result.joystick.ok || !result.tracking.ok)
+    if (!result.deviceSeen || !result.joystick.ok || !result.tracking.ok)
         return false;
     // An empty checklist has nothing to pass on.
     if (result.buttons.empty() && !result.joystick.present)
@@ -300,8 +268,8 @@ bool SkywandCheck::allPassed() const {
 
 std::vector<std::string> SkywandCheck::openItems() const {
     std::vector<std::string> open;
-    if (!layoutKnown)
-        open.push_back("Device data");
+    if (!result.deviceSeen)
+        open.push_back(deviceDataItem);
     for (const ButtonResult& b : result.buttons)
         if (!b.ok)
             open.push_back(b.name);

@@ -62,8 +62,8 @@ public:
     // What the check needs of one parsed frame.
     struct Frame {
         ombrix_skywand_type record{}; // the checked device's record as the client holds it
-        bool carried = false;          // the frame's Skywand line carried this record
-        double timestamp = -1.0;       // the frame's "ts"; negative when it had none
+        bool carried = false;         // the frame's Skywand line carried this record
+        double timestamp = -1.0;      // the frame's "ts"; negative when it had none
     };
 
     SkywandCheck(Settings settings, Clock::time_point now,
@@ -95,9 +95,6 @@ public:
     // centre; a value on a boundary goes to the sector counter-clockwise of it. -1 for the
     // centre itself.
     static int direction(double x, double y);
-    // The value of the first "fr " line of a datagram, read as the client reads it; none when
-    // there is no such line or its number cannot be read.
-    static std::optional<std::uint32_t> frameCounterOf(std::string_view datagram);
 
 private:
     // What a button's result needs beyond what it shows; parallel to result.buttons.
@@ -129,7 +126,6 @@ private:
     double endS = 0.0; // when the verdict came, on the check's clock
     CheckReport result;
 
-    bool layoutKnown = false;
     std::vector<ButtonTrack> buttonTracks;
 
     // The current spell of the stick within the rest band.
@@ -140,9 +136,9 @@ private:
 
     // The check's clock.
     bool haveFrame = false;
-    double lastFrameS = 0.0;        // the newest frame's time
+    double lastFrameS = 0.0;         // the newest frame's time
     Clock::time_point lastArrival{}; // when it arrived
-    std::optional<double> tsOffset; // check time - "ts", while the frames' "ts" is used
+    std::optional<double> tsOffset;  // check time - "ts", while the frames' "ts" is used
 
     FrameCounter counters;
     std::optional<Clock::time_point> firstDatagram, lastDatagram;

@@ -1,6 +1,7 @@
 // The device check, the frame counter rules and the search for the device in hand, on
 // synthetic frame sequences.
 
+#include "checkitems.h"
 #include "framecounter.h"
 #include "skywandcheck.h"
 #include "skywandfinder.h"
@@ -87,7 +88,7 @@ TEST(FrameCounter, LateRepeatedAndRestartedCountersAreNotLost) {
         {"100 99 101", 2, 0, 0, 1, 0},   // before the first counter: never counted lost
         {"1000 900 901", 3, 0, 0, 0, 1}, // far back: the controller counts anew
         {"1 1000003 1000004", 3, 0, 0, 0, 1},
-        {"1 80 20", 3, 77, 1, 0, 0},   // late within 64
+        {"1 80 20", 3, 77, 1, 0, 0},  // late within 64
         {"1 100 20", 3, 98, 0, 0, 1}, // 80 back: a restart
     };
     for (const auto& c : cases) {
@@ -209,6 +210,7 @@ TEST(SkywandCheck, NoPassWithoutEvidence) {
             f.frame(c.record, 1ms, 1, c.carried);
         f.check.finish(f.now);
         EXPECT_EQ(f.check.verdict(), CheckVerdict::fail) << c.what;
+        EXPECT_FALSE(f.report().deviceSeen) << c.what;
         EXPECT_EQ(f.report().openItems.front(), "Device data") << c.what;
     }
     // The device leaves the line holding its button: the kept values neither release the
@@ -257,11 +259,11 @@ TEST(SkywandCheck, LossCountsEveryDatagramRead) {
     const struct {
         const char* text;
         std::optional<std::uint32_t> counter;
-    } counters[] = {{"ts 1.5\r\nfr 0x10\n", 16u},  {"xfr 7\n", std::nullopt},
-                    {"fr -1\n", 4294967295u},       {"fr 99999999999\n", 4294967295u},
-                    {"fr x\n", std::nullopt}, {"", std::nullopt}};
+    } counters[] = {{"ts 1.5\r\nfr 0x10\n", 16u}, {"xfr 7\n", std::nullopt},
+                    {"fr -1\n", 4294967295u},     {"fr 99999999999\n", 4294967295u},
+                    {"fr x\n", std::nullopt},     {"", std::nullopt}};
     for (const auto& c : counters)
-        EXPECT_EQ(SkywandCheck::frameCounterOf(c.text), c.counter) << c.text;
+        EXPECT_EQ(FrameCounter::counterOf(c.text), c.counter) << c.text;
 }
 
 // Timed by the controller's "ts": consecutive frames at 60 Hz can show a bounce, arrival
@@ -372,7 +374,7 @@ TEST(SkywandCheck, InvariantsHoldOnRandomStreams) {
         f.check = SkywandCheck({"S1", 5000, limit}, f.now, {});
         const bool withTs = pick(2) == 0;
         double ts = pick(1000);
-        std::uint32_t first = 0, highest = 0; // of the counters the check has seen in this run
+        std::uint32_t first = 0, highest = 0;   // of the counters the check has seen in this run
         long restartsSeen = 0, spansBefore = 0; // counters spanned by the runs before this one
         std::optional<CheckReport> decided;
         // A messy run mixes every kind of step and record; a clean one can pass.
@@ -383,8 +385,8 @@ TEST(SkywandCheck, InvariantsHoldOnRandomStreams) {
             f.counter += std::uint32_t(messy || pick(100) == 0 ? step[pick(10)] : 1);
             const int buttons = messy ? pick(10) : runButtons;
             const float x = float(pick(201) - 100) / 100, y = float(pick(201) - 100) / 100;
-            ombrix_skywand_type r = wand(buttons, unsigned(random()), x, y,
-                                         messy ? pick(3) : runSticks);
+            ombrix_skywand_type r =
+                wand(buttons, unsigned(random()), x, y, messy ? pick(3) : runSticks);
             r.quality = pick(messy ? 5 : 100) == 0 ? -1.0f : 1.0f;
             const bool carried = pick(messy ? 5 : 100) != 0;
             f.now += Ms(pick(40));
@@ -423,4 +425,26 @@ TEST(SkywandCheck, InvariantsHoldOnRandomStreams) {
         }
     }
     EXPECT_GT(passes, 10); // the promises about a pass were put to the test
+}
+
+// The checklist as both the Check window and the monitor show it.
+TEST(CheckItems, WordedFromTheReport) {
+    using Items = std::vector<CheckItem>;
+    CheckReport report;
+    report.device = "S2";
+    report.tracking = {false, 3, 2, 1, 0, 0, 1, 0, 59.96};
+    const CheckItem tracking{"Tracking", false,
+                             "3 frames, 66.6 % tracked, 1 lost, 1 unparsable, 60.0 Hz"};
+    EXPECT_EQ(checkItems(report), (Items{{"Device data", false, "no record of S2 yet"}, tracking}));
+
+    report.deviceSeen = true;
+    report.buttons = {{"Button 1", true, false, 1, 0}, {"Button 2", false, true, 2, 1}};
+    EXPECT_EQ(checkItems(report), (Items{{"Button 1", true, "1 press"},
+                                         {"Button 2", false, "2 presses, 1 bounce, down"},
+                                         {"Joystick", false, "no joystick values: skipped"},
+                                         tracking}));
+    report.buttons.clear();
+    report.joystick = {true, true, {}, 8, 0.951, 0.0104, -0.02};
+    EXPECT_EQ(checkItems(report).front().text,
+              "8 of 8 directions, farthest 0.95, rest 0.010 -0.020");
 }

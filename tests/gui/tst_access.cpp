@@ -201,8 +201,8 @@ void TestAccess::defaultSizeShowsEveryResult() {
     auto* tree = check->findChild<QTreeWidget*>();
     const QFontMetrics metrics(tree->font());
     QCOMPARE(tree->topLevelItemCount(), 8); // six buttons, the joystick, tracking
-    QVERIFY(tree->topLevelItem(0)->text(1).contains(QLatin1String("bounced")));
-    QVERIFY(tree->topLevelItem(6)->text(1).contains(QLatin1String("rests at")));
+    QVERIFY(tree->topLevelItem(0)->text(1).contains(QLatin1String("bounce")));
+    QVERIFY(tree->topLevelItem(6)->text(1).contains(QLatin1String(", rest ")));
     // The text's margins in its cell, as item views take them from the style.
     const int margins = 2 * (tree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
     // At the default width, and narrower, where long results wrap.

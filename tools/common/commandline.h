@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,6 +34,25 @@ public:
     CLI::Option* seconds(const std::string& name, std::optional<double>& target);
     // An option whose value must not be empty; what says what it needs.
     CLI::Option* text(const std::string& name, std::string& target, const char* what);
+
+    // A tool's start: reads the command line into options (which have parse(), help, version
+    // and helpText()) and answers a bad argument (exit status 2), --help and --version (0).
+    // The exit status when that is all there is to do; none when the tool is to run.
+    template <typename Options>
+    static std::optional<int> start(Options& options, int argc, char** argv, const char* program,
+                                    const char* version) {
+        std::string error;
+        if (!options.parse(std::vector<std::string>(argv + 1, argv + argc), error)) {
+            std::cerr << program << ": " << error << "\nTry '" << program << " --help' for more.\n";
+            return 2;
+        }
+        if (options.help || options.version) {
+            std::cout << (options.help ? Options::helpText()
+                                       : program + std::string(" ") + version + "\n");
+            return 0;
+        }
+        return std::nullopt;
+    }
 
     // args without the program name. False with a one-line message on a bad argument.
     bool parse(const std::vector<std::string>& args, std::string& error);

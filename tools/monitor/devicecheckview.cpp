@@ -3,7 +3,6 @@
 #include "Ombrix.h"
 #include "monitor.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -11,28 +10,6 @@
 #include <fmt/format.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-namespace {
-
-// The item the check lists while the device has sent no record with values.
-const std::string no_data_item = "Device data";
-
-// Terminal lines are cut short of 80 columns: a wrapped line would throw the redraw's count off.
-constexpr std::size_t terminal_width = 79;
-
-std::string counted(long count, const char* one, const char* many) {
-    return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
-std::string joined(const std::vector<std::string>& names) {
-    std::string text;
-    for (const std::string& name : names) {
-        text += (text.empty() ? "" : ", ") + name;
-    }
-    return text;
-}
-
-} // namespace
 
 DeviceCheckView::DeviceCheckView(const MonitorOptions& options, unsigned short port,
                                  std::ostream& out, std::ostream& err, bool out_is_terminal)
@@ -44,14 +21,13 @@ DeviceCheckView::DeviceCheckView(const MonitorOptions& options, unsigned short p
     }
     device = "S" + std::to_string(options.check);
     const auto limit = std::chrono::duration<double>(timeLimitSeconds());
-    check.emplace(SkywandCheck::Settings{device, port,
-                                         std::chrono::duration_cast<Clock::duration>(limit)},
-                  started, std::chrono::system_clock::now());
+    check.emplace(
+        SkywandCheck::Settings{device, port, std::chrono::duration_cast<Clock::duration>(limit)},
+        started, std::chrono::system_clock::now());
 }
 
 double DeviceCheckView::timeLimitSeconds() const {
-    return options.duration.value_or(
-        std::chrono::duration<double>(default_time_limit).count());
+    return options.duration.value_or(std::chrono::duration<double>(default_time_limit).count());
 }
 
 bool DeviceCheckView::start() {
@@ -155,8 +131,8 @@ std::string DeviceCheckView::findFailure(bool stopped) const {
     if (frames == 0) {
         return "no tracking frame arrived on UDP port " + std::to_string(port) + within;
     }
-    return "no Skywand button went down" + within + " (" + counted(frames, "frame", "frames") +
-           ")";
+    return fmt::format("no Skywand button went down{} ({} frame{})", within, frames,
+                       frames == 1 ? "" : "s");
 }
 
 std::string DeviceCheckView::verdictLine(const CheckReport& report, bool stopped) const {
@@ -165,12 +141,11 @@ std::string DeviceCheckView::verdictLine(const CheckReport& report, bool stopped
         return device + ": pass in " + duration;
     }
     // The check ends early only when stopped or when --frames ends the run.
-    const std::string why =
-        stopped                                   ? "stopped"
-        : report.durationS >= timeLimitSeconds() ? "time limit"
-                                                  : "the run ended";
-    return device + ": fail after " + duration + " (" + why + "); open: " +
-           joined(report.openItems);
+    const std::string why = stopped                                  ? "stopped"
+                            : report.durationS >= timeLimitSeconds() ? "time limit"
+                                                                     : "the run ended";
+    return device + ": fail after " + duration + " (" + why +
+           "); open: " + joinedNames(report.openItems);
 }
 
 bool DeviceCheckView::writeReport(const CheckReport& report) {
@@ -192,43 +167,6 @@ bool DeviceCheckView::writeReport(const CheckReport& report) {
     return true;
 }
 
-std::vector<DeviceCheckView::Item> DeviceCheckView::itemsOf(const CheckReport& report) {
-    std::vector<Item> items;
-    const std::vector<std::string>& open = report.openItems;
-    const bool has_data = std::find(open.begin(), open.end(), no_data_item) == open.end();
-    if (!has_data) {
-        items.push_back({no_data_item, false, "no record of " + report.device + " yet"});
-    }
-    for (const ButtonResult& button : report.buttons) {
-        std::string detail = counted(button.presses, "press", "presses");
-        if (button.bounces > 0) {
-            detail += ", " + counted(button.bounces, "bounce", "bounces");
-        }
-        items.push_back({button.name, button.ok, detail + (button.down ? ", down" : "")});
-    }
-    const JoystickResult& stick = report.joystick;
-    if (has_data) { // the layout tells whether the device has a joystick
-        std::string detail = "no joystick values: skipped";
-        if (stick.present) {
-            detail = std::to_string(stick.directionsReached) + " of 8 directions, farthest " +
-                     fmt::format("{:.2f}", stick.maxDeflection);
-            if (stick.restX && stick.restY) {
-                detail += ", rest " + fmt::format("{:.3f}", *stick.restX) + " " +
-                          fmt::format("{:.3f}", *stick.restY);
-            }
-        }
-        items.push_back({"Joystick", stick.ok, detail});
-    }
-    const TrackingResult& tracking = report.tracking;
-    items.push_back({"Tracking", tracking.ok,
-                     counted(tracking.frames, "frame", "frames") + ", " +
-                         fmt::format("{:.1f}", tracking.trackedShare(3) * 100.0) + " % tracked, " +
-                         std::to_string(tracking.lostFrames) + " lost, " +
-                         std::to_string(tracking.unparsable) + " unparsable, " +
-                         fmt::format("{:.1f}", tracking.rateHz) + " Hz"});
-    return items;
-}
-
 void DeviceCheckView::show(Clock::time_point now, bool final_refresh) {
     if (out_is_terminal && !final_refresh && now < next_redraw) {
         return;
@@ -244,56 +182,42 @@ void DeviceCheckView::show(Clock::time_point now, bool final_refresh) {
 }
 
 void DeviceCheckView::redraw(const CheckReport& report) {
-    std::vector<std::string> lines;
     std::string state = verdictText(report.verdict);
     if (report.verdict == CheckVerdict::running) {
         state += ", " + fmt::format("{:.1f}", report.durationS) + " s of " +
                  fmt::format("{:.0f}", timeLimitSeconds()) + " s";
     }
-    lines.push_back("ombrix-monitor  " + device + " on UDP port " + std::to_string(port) + "  " +
-                    state);
-    for (const Item& item : itemsOf(report)) {
-        std::string name = item.name;
-        name.resize(std::max<std::size_t>(name.size(), 15), ' ');
-        lines.push_back(std::string("  [") + (item.ok ? "x" : " ") + "] " + name + item.detail);
+    std::vector<std::string> lines{"ombrix-monitor  " + device + " on UDP port " +
+                                   std::to_string(port) + "  " + state};
+    for (const CheckItem& item : checkItems(report)) {
+        lines.push_back(fmt::format("  [{}] {:<15}{}", item.ok ? "x" : " ", item.name, item.text));
     }
-    if (lines_shown > 0) {
-        out << "\033[" << lines_shown << "A"; // back to the block's first line
-    }
-    out << "\r\033[J"; // the block may have grown or shrunk: clear the rest of the screen
-    for (std::string& line : lines) {
-        line.resize(std::min(line.size(), terminal_width));
-        out << line << "\n";
-    }
-    lines_shown = lines.size();
+    block.draw(out, lines);
 }
 
 void DeviceCheckView::printChanges(const CheckReport& report) {
-    const std::vector<Item> items = itemsOf(report);
+    const std::vector<CheckItem> items = checkItems(report);
     const std::string when = fmt::format("{:.1f}", report.durationS) + " s: ";
-    const bool has_data = items.front().name != no_data_item;
-    const bool had_data = printed && printed->front().name != no_data_item;
-    if (has_data && !had_data) {
+    if (report.deviceSeen && !printed_seen) {
         std::vector<std::string> names;
-        for (const Item& item : items) {
+        for (const CheckItem& item : items) {
             names.push_back(item.name);
         }
-        out << when << device << " sends data; to check: " << joined(names) << "\n";
+        out << when << device << " sends data; to check: " << joinedNames(names) << "\n";
     }
-    for (const Item& item : items) {
-        if (item.name == no_data_item) {
+    for (const CheckItem& item : items) {
+        if (!report.deviceSeen && item.name == deviceDataItem) {
             continue;
         }
         bool was_ok = false;
-        if (printed) {
-            for (const Item& before : *printed) {
-                was_ok = was_ok || (before.name == item.name && before.ok);
-            }
+        for (const CheckItem& before : printed) {
+            was_ok = was_ok || (before.name == item.name && before.ok);
         }
         if (item.ok != was_ok) {
-            out << when << item.name << (item.ok ? " ok (" : " no longer ok (") << item.detail
+            out << when << item.name << (item.ok ? " ok (" : " no longer ok (") << item.text
                 << ")\n";
         }
     }
     printed = items;
+    printed_seen = report.deviceSeen;
 }

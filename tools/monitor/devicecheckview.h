@@ -6,9 +6,11 @@
 #ifndef DEVICECHECKVIEW_H
 #define DEVICECHECKVIEW_H
 
+#include "checkitems.h"
 #include "monitoroptions.h"
 #include "skywandcheck.h"
 #include "skywandfinder.h"
+#include "terminalblock.h"
 
 #include <chrono>
 #include <fstream>
@@ -47,19 +49,12 @@ public:
     // After every receive, whatever it gave: the time limit runs and the view follows. True
     // once the device is found or the verdict is in, so that the run can end.
     bool tick();
-    // The end of the run, stopped meaning by Ctrl+C or a signal: prints the outcome, writes the report and
-    // returns the exit status (0 found or passed, 1 otherwise or when the report failed).
+    // The end of the run, stopped meaning by Ctrl+C or a signal: prints the outcome, writes the
+    // report and returns the exit status (0 found or passed, 1 otherwise or when the report
+    // failed).
     int finish(bool stopped);
 
 private:
-    // One line of the checklist: an item, whether it passed, and what it has reached so far.
-    struct Item {
-        std::string name;
-        bool ok;
-        std::string detail;
-    };
-    static std::vector<Item> itemsOf(const CheckReport& report);
-
     void show(Clock::time_point now, bool final_refresh);
     void redraw(const CheckReport& report);
     void printChanges(const CheckReport& report);
@@ -80,12 +75,13 @@ private:
     long frames = 0;
 
     std::optional<SkywandCheck> check;
-    std::string device; // "S2"
+    std::string device;      // "S2"
     std::string report_temp; // the report's temporary file while the check runs
     std::ofstream report_file;
     Clock::time_point next_redraw;
-    std::size_t lines_shown = 0;          // lines of the in-place block now on the terminal
-    std::optional<std::vector<Item>> printed; // the items as the plain lines last told them
+    TerminalBlock block;
+    std::vector<CheckItem> printed; // the items as the plain lines last told them
+    bool printed_seen = false;      // and whether the device's checklist was known then
 };
 
 #endif // DEVICECHECKVIEW_H

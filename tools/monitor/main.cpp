@@ -1,27 +1,18 @@
 // ombrix-monitor: shows the tracking stream arriving on a UDP port. See --help.
 
+#include "commandline.h"
 #include "monitor.h"
 #include "monitoroptions.h"
 #include "stopsignals.h"
 #include "terminalblock.h"
 
 #include <csignal>
-#include <iostream>
 
 int main(int argc, char** argv) {
     MonitorOptions options;
-    std::string error;
-    if (!options.parse(std::vector<std::string>(argv + 1, argv + argc), error)) {
-        std::cerr << "ombrix-monitor: " << error << "\nTry 'ombrix-monitor --help' for more.\n";
-        return Monitor::bad_input;
-    }
-    if (options.help) {
-        std::cout << MonitorOptions::helpText();
-        return Monitor::success;
-    }
-    if (options.version) {
-        std::cout << "ombrix-monitor " << Monitor::version() << "\n";
-        return Monitor::success;
+    if (const std::optional<int> status =
+            CommandLine::start(options, argc, argv, "ombrix-monitor", Monitor::version())) {
+        return *status;
     }
     const std::atomic<bool>& stop = stopOnSignals();
     // A reader that goes away shows as a write error, so the run can end with its summary.

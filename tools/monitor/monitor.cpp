@@ -2,7 +2,7 @@
 
 #include "Ombrix.h"
 #include "forwarder.h"
-#include "frametext.h"
+#include "frameview.h"
 #include "hostlookup.h"
 
 #include <cerrno>
@@ -107,21 +107,21 @@ int Monitor::run(const std::atomic<bool>& stop) {
         // Room for a burst while the machine holds the monitor up: the check counts every one.
         client->set_data_queue_size(forward_queue_bytes);
     }
-    if (forwarder || device_check) {
-        // Every datagram read, the drained ones too: forwarded before the newest is parsed,
-        // and counted by the check, so that its lost frames are the controller's, not ours.
-        client->set_datagram_observer([this](std::string_view datagram) {
-            if (forwarder) {
-                forwarder->forward(datagram);
-            }
-            if (device_check) {
-                device_check->datagramRead(datagram);
-            }
-        });
-    }
+    // Every datagram read, the drained ones too: forwarded before the newest is parsed, and
+    // its frame counter counted, so that lost frames are the controller's, not ours.
+    client->set_datagram_observer([this](std::string_view datagram) {
+        if (forwarder) {
+            forwarder->forward(datagram);
+        }
+        stats->datagramRead(datagram);
+        if (device_check) {
+            device_check->datagramRead(datagram);
+        }
+    });
     start_s = seconds();
     stats.emplace(start_s);
     view.emplace(port, options.record_file);
+    frame_view = FrameView::create(options, out);
     // A terminal shows the block at once; a plain line first comes when there is a second to
     // report.
     next_refresh_s = out_is_terminal ? start_s : start_s + plain_refresh_s;
@@ -212,9 +212,9 @@ void Monitor::receiveOnce(const std::atomic<bool>& stop) {
     }
     if (client->data_timeout()) {
         stats->waitedInVain(now);
-        if (options.view == MonitorOptions::View::skywand && stats->timeouts() > silence_reported) {
+        if (frame_view && stats->timeouts() > silence_reported) {
             silence_reported = stats->timeouts();
-            out << "no frame for " << fmt::format("{:.0f}", now - stats->silenceStart()) << " s\n";
+            frame_view->silence(now - stats->silenceStart());
         }
         return;
     }
@@ -225,32 +225,10 @@ void Monitor::receiveOnce(const std::atomic<bool>& stop) {
         return;
     }
     stats->receiveFailed(now, dropped);
-    switch (options.view) {
-    case MonitorOptions::View::summary:
-    case MonitorOptions::View::device:
-        break;
-    case MonitorOptions::View::skywand:
-        out << "receive error (empty or unreadable datagram)\n";
-        break;
-    case MonitorOptions::View::raw:
-        out << "# " << fmt::format("{:.3f}", now - start_s)
-            << " s, receive error (empty or unreadable)\n\n";
-        break;
-    case MonitorOptions::View::json:
-        out << FrameText::jsonError("receive", {}) << "\n";
-        break;
+    if (frame_view) {
+        frame_view->receiveError(now - start_s);
     }
     std::this_thread::sleep_for(error_pause);
-}
-
-std::string Monitor::arrivalNote(double now, std::size_t bytes, unsigned dropped,
-                                 const std::string& outcome) const {
-    std::string note = fmt::format("{:.3f}", now - start_s) + " s, " + std::to_string(bytes) +
-                       " bytes, " + outcome;
-    if (dropped > 0) {
-        note += ", " + std::to_string(dropped) + " older dropped";
-    }
-    return note;
 }
 
 void Monitor::frameParsed(double now) {
@@ -264,21 +242,8 @@ void Monitor::frameParsed(double now) {
     if (device_check) {
         device_check->frameParsed(*client);
     }
-    switch (options.view) {
-    case MonitorOptions::View::summary:
-    case MonitorOptions::View::device:
-        break;
-    case MonitorOptions::View::skywand:
-        out << FrameText::skywandLine(*client, options.skywand) << "\n";
-        break;
-    case MonitorOptions::View::raw: {
-        const std::string outcome = "frame " + std::to_string(client->get_framecounter());
-        out << FrameText::rawBlock(datagram, arrivalNote(now, datagram.size(), dropped, outcome));
-        break;
-    }
-    case MonitorOptions::View::json:
-        out << FrameText::json(*client, dropped) << "\n";
-        break;
+    if (frame_view) {
+        frame_view->frame(*client, now - start_s, dropped);
     }
 }
 
@@ -288,20 +253,8 @@ void Monitor::datagramUnparsed(double now, std::string_view datagram, unsigned d
         device_check->frameUnparsed(datagram);
     }
     record(now, datagram, dropped);
-    switch (options.view) {
-    case MonitorOptions::View::summary:
-    case MonitorOptions::View::device:
-        break;
-    case MonitorOptions::View::skywand:
-        out << "parse error (" << datagram.size() << " bytes; --raw shows them)\n";
-        break;
-    case MonitorOptions::View::raw:
-        out << FrameText::rawBlock(datagram,
-                                   arrivalNote(now, datagram.size(), dropped, "parse error"));
-        break;
-    case MonitorOptions::View::json:
-        out << FrameText::jsonError("parse", datagram) << "\n";
-        break;
+    if (frame_view) {
+        frame_view->unparsed(datagram, now - start_s, dropped);
     }
 }
 

@@ -4,6 +4,7 @@
 #define MONITOR_H
 
 #include "devicecheckview.h"
+#include "frameview.h"
 #include "monitoroptions.h"
 #include "replaywriter.h"
 #include "streamstats.h"
@@ -57,8 +58,6 @@ private:
     void showSummary(double now, bool final_refresh);
     // False when the output or the record file failed; the run then ends with status set.
     bool checkStreams();
-    std::string arrivalNote(double now, std::size_t bytes, unsigned dropped,
-                            const std::string& outcome) const;
     double seconds() const;
     bool openForwarding(unsigned short port);
     void reportForwarding(double now);
@@ -73,6 +72,7 @@ private:
     double start_s = 0;
     std::optional<StreamStats> stats;
     std::optional<SummaryView> view;
+    std::unique_ptr<FrameView> frame_view;       // with --skywand, --raw or --json
     std::optional<DeviceCheckView> device_check; // with --find or --check
 
     std::ofstream record_file;

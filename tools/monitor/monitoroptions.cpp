@@ -102,12 +102,13 @@ the final summary is printed, on standard error.
   interval     time between consecutive arrivals over the last second: median (p50),
                99th percentile (p99), and the jitter p99 - p50, in milliseconds
   received     datagrams that arrived, dropped ones included
-  lost         frames that never arrived: gaps in the frame counter, less the datagrams
-               that arrived in the gap but gave no counter (dropped or unparsable)
+  lost         frames that never arrived: counters the controller skipped that no
+               datagram carried, the ones skipped to reach the newest included; a
+               counter up to 63 behind the highest arrived late and is not lost
   dropped      datagrams that arrived while an older one waited and were skipped to reach
                the newest, as the tester skips them when it falls behind
-  restarts     times the frame counter went back, stayed the same, or jumped ahead by
-               more than 1000000; counting starts anew there and counts no loss
+  restarts     times the frame counter went back by 64 or more or jumped ahead by more
+               than 1000000; counting starts anew there and counts no loss
   time-out     one for every full second without any datagram (the tester waits one
                second for a frame and shows a time-out after it); silence before the
                first datagram counts too

@@ -21,25 +21,17 @@ void StreamStats::arrived(double now, unsigned dropped) {
     silence_timeouts = 0;
 }
 
+void StreamStats::datagramRead(std::string_view datagram) {
+    if (const std::optional<std::uint32_t> counter = FrameCounter::counterOf(datagram)) {
+        counters.add(*counter);
+    }
+}
+
 void StreamStats::frameParsed(double now, std::uint32_t frame_counter, unsigned dropped,
                               const RecordCounts& counts, double timestamp) {
     arrived(now, dropped);
     ++read_count;
-    uncounted_since_frame += dropped;
-    if (last_counter) {
-        // Unsigned arithmetic steps over the counter's wrap from 4294967295 to 0.
-        const std::uint32_t step = frame_counter - *last_counter;
-        if (step >= 1 && step <= max_counted_gap) {
-            const std::uint64_t missing = step - 1;
-            if (missing > uncounted_since_frame) {
-                lost_count += missing - uncounted_since_frame;
-            }
-        } else {
-            ++restart_count;
-        }
-    }
     last_counter = frame_counter;
-    uncounted_since_frame = 0;
     last_counts = counts;
     last_timestamp = timestamp;
 }
@@ -48,7 +40,6 @@ void StreamStats::parseFailed(double now, unsigned dropped) {
     arrived(now, dropped);
     ++read_count;
     ++parse_error_count;
-    uncounted_since_frame += 1 + static_cast<std::uint64_t>(dropped);
 }
 
 void StreamStats::receiveFailed(double now, unsigned dropped) {
@@ -57,7 +48,6 @@ void StreamStats::receiveFailed(double now, unsigned dropped) {
         // The skipped datagrams did arrive, even though the newest one was unusable.
         received_count += dropped;
         dropped_count += dropped;
-        uncounted_since_frame += dropped;
         recent.push_back({now, dropped});
         forget(now);
     }

@@ -3,9 +3,12 @@
 #ifndef STREAMSTATS_H
 #define STREAMSTATS_H
 
+#include "framecounter.h"
+
 #include <cstdint>
 #include <deque>
 #include <optional>
+#include <string_view>
 
 // Fed with what each receive of the tracking client yielded and when; times are seconds on a
 // steady clock. Keeps no more than the last second of arrivals, so a long run costs nothing.
@@ -15,8 +18,6 @@ public:
     static constexpr double window_s = 1.0;
     // A silence this long counts as one time-out, as in the tester.
     static constexpr double timeout_s = 1.0;
-    // A forward step of the frame counter larger than this is taken as a restart, not a loss.
-    static constexpr std::uint32_t max_counted_gap = 1000000;
 
     // How many records of each kind the client held after a frame.
     struct RecordCounts {
@@ -34,6 +35,9 @@ public:
 
     explicit StreamStats(double start_s);
 
+    // Every datagram the client read, the ones it skipped to reach the newest included: its
+    // frame counter tells lost, late, repeated and restarted counters apart.
+    void datagramRead(std::string_view datagram);
     // A frame parsed at time now; dropped = older datagrams skipped to reach it.
     void frameParsed(double now, std::uint32_t frame_counter, unsigned dropped,
                      const RecordCounts& counts, double timestamp);
@@ -51,9 +55,10 @@ public:
 
     std::uint64_t received() const { return received_count; }
     std::uint64_t read() const { return read_count; }
-    std::uint64_t lost() const { return lost_count; }
+    // Counters the controller skipped that no datagram carried.
+    std::uint64_t lost() const { return std::uint64_t(counters.lost()); }
     std::uint64_t dropped() const { return dropped_count; }
-    std::uint64_t restarts() const { return restart_count; }
+    std::uint64_t restarts() const { return std::uint64_t(counters.restarts()); }
     std::uint64_t timeouts() const { return timeout_count; }
     std::uint64_t receiveErrors() const { return receive_error_count; }
     std::uint64_t parseErrors() const { return parse_error_count; }
@@ -91,16 +96,14 @@ private:
     std::optional<double> last_arrival;
     double longest_interval_s = 0;
 
+    FrameCounter counters;
     std::optional<std::uint32_t> last_counter;
-    std::uint64_t uncounted_since_frame = 0; // arrivals since the last frame that gave no counter
     double last_timestamp = -1.0;
     RecordCounts last_counts;
 
     std::uint64_t received_count = 0;
     std::uint64_t read_count = 0;
-    std::uint64_t lost_count = 0;
     std::uint64_t dropped_count = 0;
-    std::uint64_t restart_count = 0;
     std::uint64_t timeout_count = 0;
     std::uint64_t receive_error_count = 0;
     std::uint64_t parse_error_count = 0;

@@ -1,27 +1,16 @@
 // ombrix-sim: a stand-in for the Ombrix tracking controller. See --help.
 
+#include "commandline.h"
 #include "simoptions.h"
 #include "simulator.h"
 #include "stopsignals.h"
 
-#include <iostream>
-
 int main(int argc, char** argv) {
     SimOptions options;
-    std::string error;
-    if (!options.parse(std::vector<std::string>(argv + 1, argv + argc), error)) {
-        std::cerr << "ombrix-sim: " << error << "\nTry 'ombrix-sim --help' for more.\n";
-        return Simulator::bad_input;
+    if (const std::optional<int> status =
+            CommandLine::start(options, argc, argv, "ombrix-sim", Simulator::version())) {
+        return *status;
     }
-    if (options.help) {
-        std::cout << SimOptions::helpText();
-        return Simulator::success;
-    }
-    if (options.version) {
-        std::cout << "ombrix-sim " << Simulator::version() << "\n";
-        return Simulator::success;
-    }
-    const std::atomic<bool>& stop = stopOnSignals();
     Simulator simulator(options, std::cout, std::cerr);
-    return simulator.run(stop);
+    return simulator.run(stopOnSignals());
 }

@@ -1,0 +1,232 @@
+#include "frameview.h"
+
+#include "Ombrix.h"
+#include "replaywriter.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <fmt/format.h>
+#include <nlohmann/json.hpp>
+
+namespace {
+
+using Json = nlohmann::ordered_json; // members in the order written
+
+// Null when not finite; a whole value without a fraction ("1", not "1.0"; -0 as 0); a float as the
+// shortest digits that read back to it, not the many digits of its widened double.
+template <typename Number> Json number(Number value) {
+    if (!std::isfinite(value)) {
+        return nullptr;
+    }
+    if (value == std::trunc(value) && std::fabs(value) < 1e15) {
+        return static_cast<std::int64_t>(value);
+    }
+    char text[64];
+    const char* end = std::to_chars(text, text + sizeof text, value).ptr;
+    double widened = 0;
+    std::from_chars(text, end, widened);
+    return widened;
+}
+
+template <typename Number> Json numbers(const Number* values, int count) {
+    Json array = Json::array();
+    for (int i = 0; i < count; ++i) {
+        if constexpr (std::is_same_v<Number, int>) {
+            array.push_back(values[i]);
+        } else {
+            array.push_back(number(values[i]));
+        }
+    }
+    return array;
+}
+
+// One object per index below count, made by make.
+template <typename Make> Json records(int count, Make make) {
+    Json array = Json::array();
+    for (int i = 0; i < count; ++i) {
+        array.push_back(make(i));
+    }
+    return array;
+}
+
+// A tracked object: its id and quality, what only its kind reports, then its pose.
+template <typename Record> Json tracked(const Record& record, const Json& own = Json::object()) {
+    Json object{{"id", record.id}, {"quality", number(record.quality)}};
+    object.update(own);
+    object["position"] = numbers(record.position, 3);
+    object["rotation"] = numbers(record.rotation, 9);
+    return object;
+}
+
+// Bytes from 128 up are taken as Latin-1, so that any datagram gives valid UTF-8 and so
+// valid JSON.
+std::string latin1ToUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            out += c;
+        } else {
+            out += static_cast<char>(0xC0 | (byte >> 6));
+            out += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return out;
+}
+
+// One line: no indentation, and anything outside ASCII as \u escapes.
+std::string dump(const Json& object) {
+    return object.dump(-1, ' ', true);
+}
+
+// The counts the client reports are non-negative by construction; a clamp keeps a fault there
+// from turning into a huge loop.
+int countOf(int count, int capacity) {
+    return count < 0 ? 0 : (count > capacity ? capacity : count);
+}
+
+std::string json(const Ombrix& client, unsigned dropped) {
+    Json frame;
+    frame["frame"] = client.get_framecounter();
+    frame["timestamp"] = number(client.get_timestamp());
+    frame["dropped"] = dropped;
+    frame["bodies"] =
+        records(client.get_num_body(), [&](int i) { return tracked(client.get_body(i)); });
+    frame["skywands"] = records(client.get_num_skywand(), [&](int i) {
+        const ombrix_skywand_type wand = client.get_skywand(i);
+        return tracked(wand, {{"buttons", numbers(wand.button, countOf(wand.num_button, 16))},
+                              {"joystick", numbers(wand.joystick, countOf(wand.num_joystick, 8))}});
+    });
+    frame["tools"] = records(client.get_num_meatool(), [&](int i) {
+        const ombrix_meatool_type tool = client.get_meatool(i);
+        return tracked(tool, {{"buttons", numbers(tool.button, countOf(tool.num_button, 1))}});
+    });
+    frame["hands"] = records(client.get_num_hand(), [&](int i) {
+        const ombrix_hand_type hand = client.get_hand(i);
+        Json object = tracked(hand, {{"handedness", hand.handedness}});
+        object["fingers"] = records(countOf(hand.num_finger, 5), [&](int f) {
+            const ombrix_finger_type& finger = hand.finger[f];
+            return Json{{"position", numbers(finger.position, 3)},
+                        {"rotation", numbers(finger.rotation, 9)},
+                        {"tip_radius", number(finger.tip_radius)},
+                        {"phalanx_length", numbers(finger.phalanx_length, 3)},
+                        {"phalanx_angle", numbers(finger.phalanx_angle, 2)}};
+        });
+        return object;
+    });
+    frame["markers"] = records(client.get_num_marker(), [&](int i) {
+        const ombrix_marker_type marker = client.get_marker(i);
+        return Json{{"id", marker.id},
+                    {"quality", number(marker.quality)},
+                    {"position", numbers(marker.position, 3)}};
+    });
+    return dump(frame);
+}
+
+std::string jsonError(std::string_view kind, std::string_view datagram) {
+    Json object;
+    object["error"] = std::string(kind);
+    if (!datagram.empty()) {
+        object["bytes"] = datagram.size();
+        object["datagram"] = latin1ToUtf8(datagram);
+    }
+    return dump(object);
+}
+
+std::string skywandLine(const Ombrix& client, int device_number) {
+    std::string line = fmt::format("frame {}  ts {:.3f}  S{}", client.get_framecounter(),
+                                   client.get_timestamp(), device_number);
+    const int count = client.get_num_skywand();
+    if (device_number < 1 || device_number > count) {
+        return line +
+               fmt::format("  not in this frame ({} Skywand{})", count, count == 1 ? "" : "s");
+    }
+    const ombrix_skywand_type wand = client.get_skywand(device_number - 1);
+    line += fmt::format("  quality {:.3f}{}  buttons", wand.quality,
+                        wand.quality < 0.0f ? " (not tracked)" : "");
+    for (int i = 0; i < countOf(wand.num_button, 16); ++i) {
+        line += wand.button[i] ? " 1" : " 0";
+    }
+    line += "  joystick";
+    for (int i = 0; i < countOf(wand.num_joystick, 8); ++i) {
+        line += fmt::format(" {:.3f}", wand.joystick[i]);
+    }
+    return line;
+}
+
+// One line per frame: the counter, the timestamp and one Skywand's buttons and joystick.
+class SkywandView : public FrameView {
+public:
+    SkywandView(std::ostream& out, int device_number) : FrameView(out), device(device_number) {}
+    void frame(const Ombrix& client, double, unsigned) override {
+        out << skywandLine(client, device) << "\n";
+    }
+    void unparsed(std::string_view datagram, double, unsigned) override {
+        out << "parse error (" << datagram.size() << " bytes; --raw shows them)\n";
+    }
+    void receiveError(double) override { out << "receive error (empty or unreadable datagram)\n"; }
+    void silence(double seconds) override {
+        out << "no frame for " << fmt::format("{:.0f}", seconds) << " s\n";
+    }
+
+private:
+    int device;
+};
+
+// Every datagram as replay-file lines after a comment saying when it came and what it gave.
+class RawView : public FrameView {
+public:
+    explicit RawView(std::ostream& out) : FrameView(out) {}
+    void frame(const Ombrix& client, double elapsed, unsigned dropped) override {
+        block(client.get_datagram(), elapsed, dropped,
+              fmt::format("frame {}", client.get_framecounter()));
+    }
+    void unparsed(std::string_view datagram, double elapsed, unsigned dropped) override {
+        block(datagram, elapsed, dropped, "parse error");
+    }
+    void receiveError(double elapsed) override {
+        out << fmt::format("# {:.3f} s, receive error (empty or unreadable)\n\n", elapsed);
+    }
+
+private:
+    void block(std::string_view datagram, double elapsed, unsigned dropped,
+               const std::string& outcome) {
+        out << fmt::format("# {:.3f} s, {} bytes, {}", elapsed, datagram.size(), outcome);
+        if (dropped > 0) {
+            out << ", " << dropped << " older dropped";
+        }
+        out << "\n" << ReplayWriter::encodeDatagram(std::string(datagram)) << "\n";
+    }
+};
+
+// One JSON object per line for every datagram.
+class JsonView : public FrameView {
+public:
+    explicit JsonView(std::ostream& out) : FrameView(out) {}
+    void frame(const Ombrix& client, double, unsigned dropped) override {
+        out << json(client, dropped) << "\n";
+    }
+    void unparsed(std::string_view datagram, double, unsigned) override {
+        out << jsonError("parse", datagram) << "\n";
+    }
+    void receiveError(double) override { out << jsonError("receive", {}) << "\n"; }
+};
+
+} // namespace
+
+std::unique_ptr<FrameView> FrameView::create(const MonitorOptions& options, std::ostream& out) {
+    switch (options.view) {
+    case MonitorOptions::View::skywand:
+        return std::make_unique<SkywandView>(out, options.skywand);
+    case MonitorOptions::View::raw:
+        return std::make_unique<RawView>(out);
+    case MonitorOptions::View::json:
+        return std::make_unique<JsonView>(out);
+    case MonitorOptions::View::summary:
+    case MonitorOptions::View::device:
+        break;
+    }
+    return nullptr;
+}
