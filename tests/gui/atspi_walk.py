@@ -7,6 +7,7 @@
 # Usage: atspi_walk.py BIN_DIR   (BIN_DIR holds skywandtester and ombrix-sim)
 # Exit status: 0 passed, 1 failed, 77 when a prerequisite is missing.
 import os, re, shutil, socket, subprocess, sys, tempfile, time
+from collections import Counter
 
 ANNOUNCE_S = 0.75  # PanelAccessibility::announceIntervalMs
 COUNT_S = 3.0
@@ -104,27 +105,26 @@ try:
     events.clear()
     GLib.timeout_add(int(COUNT_S * 1000), pyatspi.Registry.stop)
     pyatspi.Registry.start()
-    counts = {}
-    for kind, name, _ in events:
-        key = (kind.rsplit("-", 1)[1], name)
-        counts[key] = counts.get(key, 0) + 1
-    print("changes in %.0f s:" % COUNT_S, counts)
+    counts = Counter((kind.rsplit("-", 1)[1], name) for kind, name, _ in events)
+    print("changes in %.0f s:" % COUNT_S, dict(counts))
     # The values are announced once per interval, one event for each of the three; the
     # buttons' descriptions change only with the buttons (the simulator changes one every
-    # 0.5 s: two changes). No name changes at all.
+    # 0.5 s: two changes). A value label without its fixed name would announce every text it
+    # shows as a name change of its own: about 300 in 3 s.
     ticks = int(COUNT_S / ANNOUNCE_S) + 1
-    values = sum(n for (k, s), n in counts.items() if s.startswith("Joystick"))
-    buttons = sum(n for (k, s), n in counts.items() if s.startswith("Button"))
+    values = sum(n for (_, s), n in counts.items() if s.startswith("Joystick"))
+    buttons = sum(n for (_, s), n in counts.items() if s.startswith("Button"))
     check(values <= 3 * ticks, "%d value announcements, at most %d" % (values, 3 * ticks))
     check(buttons <= 2 * (int(COUNT_S / 0.5) + 1), "%d button changes" % buttons)
     said = {d for _, s, d in events if s.startswith("Button")}
     check(said == {"pressed", "released"}, "buttons said %r" % said)
-    check(len(events) - values - buttons <= 2, "%d other changes" % (len(events) - values - buttons))
-    check(not any(k == "name" for k, _ in counts), "no name changes")
+    others = len(events) - values - buttons
+    check(others <= 2, "%d other changes, at most 2 (the status line's)" % others)
 
     win = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Skywandtester$"],
                          capture_output=True, text=True).stdout.split()
-    subprocess.run(["xdotool", "windowfocus", "--sync", win[0], "key", "--clearmodifiers", "q"])
+    check(win != [], "the tester's window is on the X server")
+    subprocess.run(["xdotool", "windowfocus", "--sync", win[0], "key", "--clearmodifiers", "q"] if win else ["true"])
     try:
         check(tester.wait(10) == 0, "Q ends the tester cleanly")
     except subprocess.TimeoutExpired:
