@@ -13,8 +13,8 @@ ANNOUNCE_S = 0.75  # PanelAccessibility::announceIntervalMs
 COUNT_S = 3.0
 
 if len(sys.argv) == 2:  # outside: check prerequisites, then run this again in X and D-Bus
-    missing = [t for t in ("Xvfb", "dbus-run-session", "xdotool") if not shutil.which(t)]
-    missing += [f for f in ("/usr/libexec/at-spi-bus-launcher",) if not os.path.exists(f)]
+    missing = [t for t in ("Xvfb", "dbus-run-session", "xdotool", "/usr/libexec/at-spi-bus-launcher")
+               if not shutil.which(t)]
     if subprocess.run(["/usr/bin/python3", "-c", "import pyatspi"], capture_output=True).returncode:
         missing.append("python3-pyatspi")
     if missing:
@@ -22,8 +22,8 @@ if len(sys.argv) == 2:  # outside: check prerequisites, then run this again in X
         sys.exit(77)
     # The X server picks a free display itself: no race with other X servers starting.
     read, write = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24",
-                             "-nolisten", "tcp"], pass_fds=[write], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten",
+                             "tcp"], pass_fds=[write], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write)
     display = os.read(read, 16).decode().strip()
     env = dict(os.environ, DISPLAY=":" + display, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
@@ -49,8 +49,7 @@ shutil.copy(os.path.join(bin_dir, "skywandtester"), work)
 with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
     s.bind(("", 0))
     port = s.getsockname()[1]
-with open(os.path.join(work, "skywandtester.config"), "w") as f:
-    f.write(str(port))
+open(os.path.join(work, "skywandtester.config"), "w").write(str(port))
 # Events are sent only for the kinds someone listens to: listen before anything is counted.
 events = []
 def on_event(e):
@@ -75,13 +74,8 @@ try:
         raise SystemExit(1)
     time.sleep(1.0)  # a few announcements with frames flowing
 
-    nodes = []
-    def walk(a):
-        nodes.append(a)
-        for child in a:
-            if child:
-                walk(child)
-    walk(app)
+    walk = lambda a: [a] + [n for child in a if child for n in walk(child)]
+    nodes = walk(app)
     named = {n.name: n for n in nodes if n.name}
     for i in range(1, 6):
         b = named.get("Button %d" % i)
