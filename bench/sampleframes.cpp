@@ -185,8 +185,8 @@ SampleFrame scene_frame(const SceneShape& shape) {
 } // namespace
 
 // bodies, skywands, meatools, hands, markers. The largest is the typical lab with 40 bodies
-// and as many markers as keep it (19,889 bytes) below the 19,998 bytes a 20,000-byte receive
-// buffer accepts.
+// and 305 markers, 19,889 bytes: just below the 19,998 bytes a 20,000-byte receive buffer
+// accepts.
 const SampleFrame& sample_frame(const std::string& name) {
     static const std::map<std::string, SampleFrame> frames = {
         {"single", scene_frame({0, 1, 0, 0, 0})},
