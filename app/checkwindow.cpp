@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QLocale>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QShortcut>
 #include <QTreeWidgetItem>
@@ -37,6 +38,13 @@ double luminance(const QColor& colour) {
     };
     return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
            0.0722 * linear(colour.blueF());
+}
+
+// A number stays on one line with the word or unit after it ("2 presses", "12.5 Hz"): the
+// shared item texts use plain spaces, as the monitor prints them, so the joins are made here.
+QString numbersKeptWithUnits(QString text) {
+    static const QRegularExpression spaceAfterNumber(QStringLiteral("(?<=\\d) (?=[\\p{L}%])"));
+    return text.replace(spaceAfterNumber, QStringLiteral("\u00a0"));
 }
 
 } // namespace
@@ -160,7 +168,7 @@ void CheckWindow::showReport(const CheckReport& report) {
     for (int i = 0; i < rows; ++i) {
         QTreeWidgetItem* item = tree->topLevelItem(i);
         item->setText(0, QString::fromStdString(items[i].name));
-        item->setText(1, QString::fromStdString(items[i].text));
+        item->setText(1, numbersKeptWithUnits(QString::fromStdString(items[i].text)));
         item->setCheckState(0, items[i].ok ? Qt::Checked : Qt::Unchecked);
     }
 
@@ -182,7 +190,7 @@ void CheckWindow::showReport(const CheckReport& report) {
     verdictPalette.setColor(QPalette::WindowText, verdictColour(report.verdict, palette()));
     ui.lbl_verdict->setPalette(verdictPalette);
 
-    QString figures = tr("%1 on port %2, started %3, %4\u00a0s, %5\u00a0frames a second")
+    QString figures = tr("%1 on port %2, started %3, %4 s, %5 frames a second")
                           .arg(QString::fromStdString(report.device))
                           .arg(report.port)
                           .arg(humanTime(report.started))
@@ -192,7 +200,7 @@ void CheckWindow::showReport(const CheckReport& report) {
         figures += tr("\nOpen: %1").arg(QString::fromStdString(joinedNames(report.openItems)));
     else if (report.verdict == CheckVerdict::stopped)
         figures += tr("\nRestart checks the device again on the new port.");
-    ui.lbl_figures->setText(figures);
+    ui.lbl_figures->setText(numbersKeptWithUnits(figures));
 }
 
 QString CheckWindow::defaultReportName(const QString& device, const QDateTime& when) {

@@ -2,7 +2,7 @@
 // are timed until they arrive at RECEIVE_PORT, where a monitor forwards them; prints the delay,
 // the frames lost and, given its process id, the monitor's CPU share. With SEND_PORT equal to
 // RECEIVE_PORT the frames go straight there: the loopback's own delay.
-//   forward_bench typical|largest RATE SECONDS SEND_PORT RECEIVE_PORT [MONITOR_PID]
+//   forward_bench single|typical|largest RATE SECONDS SEND_PORT RECEIVE_PORT [MONITOR_PID]
 
 #include "sampleframes.h"
 
@@ -31,10 +31,11 @@ double cpuSeconds(const char* pid) { // user and system time: fields 14 and 15 o
 int main(int argc, char** argv) {
     if (argc < 6)
         return std::fputs("usage: see the first lines of bench/forward_bench.cpp\n", stderr), 2;
-    const bool largest = std::string(argv[1]) == "largest";
     const double rate = std::stod(argv[2]), cpu_start = argc > 6 ? cpuSeconds(argv[6]) : 0;
     const std::size_t count = static_cast<std::size_t>(rate * std::stod(argv[3]));
-    const std::string text = sample_frame(largest ? FrameSize::largest : FrameSize::typical).text();
+    const std::string text = sample_frame(argv[1]).text;
+    if (text.empty())
+        return std::fputs("forward_bench: the frames are single, typical or largest\n", stderr), 2;
     const auto loopback = [](const char* port) {
         return sockaddr_in{AF_INET, htons(std::stoi(port)), {htonl(INADDR_LOOPBACK)}, {}};
     };

@@ -1,9 +1,11 @@
 #include "sampleframes.h"
 
+#include <charconv>
 #include <cmath>
 #include <initializer_list>
+#include <map>
 #include <random>
-#include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -12,29 +14,41 @@ struct SceneShape {
 };
 
 constexpr int fingers_per_hand = 5;
-constexpr unsigned largest_frame_variants = 8;
+constexpr std::pair<double, double> finger_ranges[] = {{6.0, 10.0},  {20.0, 50.0}, {5.0, 80.0},
+                                                       {15.0, 35.0}, {5.0, 80.0},  {10.0, 25.0}};
 
+using Conversion = SampleFrame::Conversion;
+
+// Records on an object line are separated by one blank; the blocks of a record follow each
+// other directly.
 class SceneWriter {
 public:
-    SceneWriter(FrameBuilder& out, unsigned variant) : out(out), random(4711u + 7919u * variant) {}
+    explicit SceneWriter(SampleFrame& out) : out(out.text), numbers(out.numbers) {}
 
-    void header(unsigned variant) {
-        out.begin_line("fr ");
-        out.unsigned_integer(1048576u + variant);
-        out.end_line();
-        out.begin_line("ts ");
-        out.fixed(43200.0 + variant / 60.0, 6);
-        out.end_line();
+    void write(const SceneShape& shape) {
+        out += "fr ";
+        number(Conversion::unsigned_integer, 1048576u);
+        out += "\nts ";
+        fixed(43200.0, 6);
+        out += '\n';
+        // The calibrated body count covers the bodies and the measurement tools; the client
+        // takes the tools out of it again.
+        if (shape.bodies > 0 || shape.meatools > 0)
+            calibrated_count("6dcal ", shape.bodies + shape.meatools);
+        objects("6d ", {shape.bodies}, [](int) {}, [] {});
+        skywands(shape.skywands);
+        objects("6dmt ", {shape.meatools}, [this](int) { integer(uniform_int(0, 1)); }, [] {});
+        if (shape.hands > 0)
+            hands(shape.hands);
+        if (shape.markers > 0)
+            markers(shape.markers);
     }
 
+private:
     void calibrated_count(const char* identifier, int count) {
-        out.begin_line(identifier);
-        out.signed_integer(count);
-        out.end_line();
-    }
-
-    void bodies(int count) {
-        objects("6d ", {count}, [](int) {}, [] {});
+        out += identifier;
+        integer(count);
+        out += '\n';
     }
 
     // Newer Skywand layout: 8 buttons in one word, 2 joystick values.
@@ -42,58 +56,48 @@ public:
         objects(
             "6df2 ", {count, count},
             [this](int) {
-                out.signed_integer(8);
-                out.signed_integer(2);
+                integer(8);
+                integer(2);
             },
             [this] {
-                out.open_block();
-                out.signed_integer(uniform_int(0, 255));
-                out.fixed(uniform(-1.0, 1.0), 3);
-                out.fixed(uniform(-1.0, 1.0), 3);
-                out.close_block();
+                out += '[';
+                integer(uniform_int(0, 255));
+                fixed(uniform(-1.0, 1.0), 3);
+                fixed(uniform(-1.0, 1.0), 3);
+                out += ']';
             });
-    }
-
-    void meatools(int count) {
-        objects("6dmt ", {count}, [this](int) { out.signed_integer(uniform_int(0, 1)); }, [] {});
     }
 
     void hands(int count) {
         calibrated_count("glcal ", count);
         const auto side_and_fingers = [this](int id) {
-            out.signed_integer(id % 2);
-            out.signed_integer(fingers_per_hand);
+            integer(id % 2);
+            integer(fingers_per_hand);
         };
         objects("gl ", {count}, side_and_fingers, [this] {
             for (int finger = 0; finger < fingers_per_hand; ++finger) {
                 pose();
-                out.open_block();
-                out.fixed(uniform(6.0, 10.0), 3); // tip radius
-                out.fixed(uniform(20.0, 50.0), 3);
-                out.fixed(uniform(5.0, 80.0), 3);
-                out.fixed(uniform(15.0, 35.0), 3);
-                out.fixed(uniform(5.0, 80.0), 3);
-                out.fixed(uniform(10.0, 25.0), 3);
-                out.close_block();
+                out += '['; // the tip radius first
+                for (const auto& [low, high] : finger_ranges)
+                    fixed(uniform(low, high), 3);
+                out += ']';
             }
         });
     }
 
     void markers(int count) {
-        out.begin_line("3d ");
-        out.signed_integer(count);
+        out += "3d ";
+        integer(count);
         for (int i = 0; i < count; ++i) {
-            out.begin_record();
-            out.open_block();
-            out.signed_integer(1000 + 3 * i);
-            out.fixed(uniform(0.9, 1.0), 3);
-            out.close_block();
+            out += " [";
+            integer(1000 + 3 * i);
+            fixed(uniform(0.9, 1.0), 3);
+            out += ']';
             position();
         }
-        out.end_line();
+        out += '\n';
     }
 
-private:
     double uniform(double low, double high) {
         return std::uniform_real_distribution<double>(low, high)(random);
     }
@@ -101,33 +105,50 @@ private:
         return std::uniform_int_distribution<int>(low, high)(random);
     }
 
+    // Numbers after an identifier, a blank or an opening bracket need no blank of their own;
+    // numbers after another number do. The arguments after the conversion are those of
+    // std::to_chars after its buffer, which the numbers written here always fit.
+    template <typename... Format> void number(Conversion conversion, Format... format) {
+        if (!out.empty() && out.back() != ' ' && out.back() != '[')
+            out += ' ';
+        char digits[64];
+        numbers.push_back({out.size(), conversion});
+        out.append(digits, std::to_chars(digits, digits + sizeof(digits), format...).ptr);
+    }
+    void integer(long long value) { number(Conversion::signed_integer, value); }
+    // Fixed notation with the given number of decimals ("%.3f").
+    void fixed(double value, int decimals) {
+        number(Conversion::floating_point, value, std::chars_format::fixed, decimals);
+    }
+
     // A line of objects with a pose: the counts, then per object
-    // " [id quality <head>][position][rotation]<tail>".
+    // " [id quality <head>][position][rotation]<tail>". No line for no objects.
     template <typename Head, typename Tail>
     void objects(const char* identifier, std::initializer_list<int> counts, Head head, Tail tail) {
-        out.begin_line(identifier);
+        if (*counts.begin() == 0)
+            return;
+        out += identifier;
         for (int count : counts)
-            out.signed_integer(count);
+            integer(count);
         for (int id = 0; id < *counts.begin(); ++id) {
-            out.begin_record();
-            out.open_block();
-            out.signed_integer(id);
-            out.fixed(uniform(0.9, 1.0), 3);
+            out += " [";
+            integer(id);
+            fixed(uniform(0.9, 1.0), 3);
             head(id);
-            out.close_block();
+            out += ']';
             pose();
             tail();
         }
-        out.end_line();
+        out += '\n';
     }
 
     // Millimetres in a room of 3 by 3 by 2.2 metres.
     void position() {
-        out.open_block();
-        out.fixed(uniform(-1500.0, 1500.0), 3);
-        out.fixed(uniform(-1500.0, 1500.0), 3);
-        out.fixed(uniform(0.0, 2200.0), 3);
-        out.close_block();
+        out += '[';
+        fixed(uniform(-1500.0, 1500.0), 3);
+        fixed(uniform(-1500.0, 1500.0), 3);
+        fixed(uniform(0.0, 2200.0), 3);
+        out += ']';
     }
 
     // A genuine rotation matrix (Rz * Ry * Rx) written with 6 significant digits.
@@ -139,10 +160,10 @@ private:
         const double matrix[9] = {ca * cb, ca * sb * sc - sa * cc, ca * sb * cc + sa * sc,  // row 1
                                   sa * cb, sa * sb * sc + ca * cc, sa * sb * cc - ca * sc,  // row 2
                                   -sb,     cb * sc,                cb * cc};               // row 3
-        out.open_block();
+        out += '[';
         for (double value : matrix)
-            out.significant(value, 6);
-        out.close_block();
+            number(Conversion::floating_point, value, std::chars_format::general, 6);
+        out += ']';
     }
 
     void pose() {
@@ -150,57 +171,28 @@ private:
         rotation();
     }
 
-    FrameBuilder& out;
-    std::mt19937 random;
+    std::string& out;
+    std::vector<SampleFrame::Number>& numbers;
+    std::mt19937 random{4711u};
 };
 
-FrameBuilder scene_frame(const SceneShape& shape, unsigned variant) {
-    FrameBuilder frame;
-    SceneWriter writer(frame, variant);
-    writer.header(variant);
-    // The calibrated body count covers the bodies and the measurement tools; the
-    // client takes the tools out of it again.
-    if (shape.bodies > 0 || shape.meatools > 0)
-        writer.calibrated_count("6dcal ", shape.bodies + shape.meatools);
-    if (shape.bodies > 0)
-        writer.bodies(shape.bodies);
-    if (shape.skywands > 0)
-        writer.skywands(shape.skywands);
-    if (shape.meatools > 0)
-        writer.meatools(shape.meatools);
-    if (shape.hands > 0)
-        writer.hands(shape.hands);
-    if (shape.markers > 0)
-        writer.markers(shape.markers);
+SampleFrame scene_frame(const SceneShape& shape) {
+    SampleFrame frame;
+    SceneWriter(frame).write(shape);
     return frame;
-}
-
-// bodies, skywands, meatools, hands, markers
-const SceneShape typical_shape{10, 4, 2, 2, 20};
-
-// The typical lab with 40 bodies, and as many markers as let every variant fit.
-SceneShape largest_shape() {
-    SceneShape shape{40, 4, 2, 2, 400};
-    for (unsigned variant = 0; variant < largest_frame_variants; ++variant)
-        while (scene_frame(shape, variant).text().size() > largest_datagram)
-            --shape.markers;
-    return shape;
 }
 
 } // namespace
 
-const char* frame_size_name(FrameSize size) {
-    static const char* const names[] = {"single", "typical", "largest"};
-    return names[static_cast<int>(size)];
-}
-
-FrameBuilder sample_frame(FrameSize size, unsigned variant) {
-    if (size == FrameSize::single_skywand)
-        return scene_frame(SceneShape{0, 1, 0, 0, 0}, variant);
-    if (size == FrameSize::typical)
-        return scene_frame(typical_shape, variant);
-    if (variant >= largest_frame_variants)
-        throw std::invalid_argument("only variants 0 to 7 of the largest frame are sized");
-    static const SceneShape shape = largest_shape();
-    return scene_frame(shape, variant);
+// bodies, skywands, meatools, hands, markers. The largest is the typical lab with 40 bodies
+// and 305 markers, 19,889 bytes: just below the 19,998 bytes a 20,000-byte receive buffer
+// accepts.
+const SampleFrame& sample_frame(const std::string& name) {
+    static const std::map<std::string, SampleFrame> frames = {
+        {"single", scene_frame({0, 1, 0, 0, 0})},
+        {"typical", scene_frame({10, 4, 2, 2, 20})},
+        {"largest", scene_frame({40, 4, 2, 2, 305})}};
+    static const SampleFrame none;
+    const auto found = frames.find(name);
+    return found == frames.end() ? none : found->second;
 }

@@ -203,6 +203,7 @@ void TestAccess::defaultSizeShowsEveryResult() {
     QCOMPARE(tree->topLevelItemCount(), 8); // six buttons, the joystick, tracking
     QVERIFY(tree->topLevelItem(0)->text(1).contains(QLatin1String("bounce")));
     QVERIFY(tree->topLevelItem(6)->text(1).contains(QLatin1String(", rest ")));
+    QVERIFY(tree->topLevelItem(7)->text(1).contains(QStringLiteral(", 0\u00a0unparsable, ")));
     // The text's margins in its cell, as item views take them from the style.
     const int margins = 2 * (tree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
     // At the default width, and narrower, where long results wrap.

@@ -24,15 +24,8 @@ bool parseDecimal(const std::string& text, double& value) {
     return result.ec == std::errc() && result.ptr == end;
 }
 
+// from_chars takes no sign, blank or prefix for an unsigned type, and refuses what does not fit.
 bool parseUnsigned(const std::string& text, std::uint64_t& value) {
-    if (text.empty()) {
-        return false;
-    }
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-    }
     const char* end = text.data() + text.size();
     auto result = std::from_chars(text.data(), end, value, 10);
     return result.ec == std::errc() && result.ptr == end;

@@ -77,20 +77,20 @@ bool Forwarder::open(const std::vector<std::string>& names, std::string& error) 
     for (const std::string& name : names) {
         std::string host;
         std::string port;
-        if (!checkForm(name).empty() || !split(name, host, port)) {
-            error = "--forward " + name + ": " + checkForm(name);
+        if (const std::string form = checkForm(name); !form.empty()) {
+            error = "--forward " + name + ": " + form;
             return false;
         }
-        sockaddr_in address{};
-        const std::string failure = lookUpIPv4(host, SOCK_DGRAM, false, address);
+        split(name, host, port);
+        Destination destination;
+        destination.name = name;
+        const std::string failure = lookUpIPv4(host, SOCK_DGRAM, false, destination.address);
         if (!failure.empty()) {
             error = "--forward " + name + ": cannot resolve " + host + ": " + failure;
             return false;
         }
-        Destination destination;
-        destination.name = name;
-        destination.address = address.sin_addr.s_addr;
-        destination.port = htons(static_cast<std::uint16_t>(CommandLine::wholeNumberOf(port)));
+        destination.address.sin_port =
+            htons(static_cast<std::uint16_t>(CommandLine::wholeNumberOf(port)));
         // Not blocking: a destination whose link is full loses its datagram rather than hold
         // up the others and the monitor.
         destination.fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
@@ -112,7 +112,8 @@ bool Forwarder::open(const std::vector<std::string>& names, std::string& error) 
 
 bool Forwarder::loopsTo(unsigned short listen_port) const {
     for (const Destination& destination : destinations) {
-        if (ntohs(destination.port) == listen_port && isThisHost(destination.address)) {
+        if (ntohs(destination.address.sin_port) == listen_port &&
+            isThisHost(destination.address.sin_addr.s_addr)) {
             return true;
         }
     }
@@ -121,10 +122,7 @@ bool Forwarder::loopsTo(unsigned short listen_port) const {
 
 // Connected, so that the system reports a refusal (an ICMP answer) on a later send.
 bool Forwarder::connect(Destination& destination) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = destination.address;
-    address.sin_port = destination.port;
+    const sockaddr_in& address = destination.address;
     destination.connected =
         ::connect(destination.fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     if (!destination.connected) {

@@ -5,6 +5,7 @@
 #define FORWARDER_H
 
 #include <cstdint>
+#include <netinet/in.h>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,9 +44,8 @@ public:
 
 private:
     struct Destination {
-        std::string name;          // HOST:PORT as given
-        std::uint32_t address = 0; // IPv4, network byte order
-        std::uint16_t port = 0;    // network byte order
+        std::string name;      // HOST:PORT as given
+        sockaddr_in address{}; // IPv4 address and port
         int fd = -1;
         bool connected = false;
         std::uint64_t sent = 0;

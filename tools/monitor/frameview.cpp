@@ -32,11 +32,7 @@ template <typename Number> Json number(Number value) {
 template <typename Number> Json numbers(const Number* values, int count) {
     Json array = Json::array();
     for (int i = 0; i < count; ++i) {
-        if constexpr (std::is_same_v<Number, int>) {
-            array.push_back(values[i]);
-        } else {
-            array.push_back(number(values[i]));
-        }
+        array.push_back(number(values[i])); // integers come out as integers
     }
     return array;
 }

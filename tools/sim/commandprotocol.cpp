@@ -1,5 +1,6 @@
 #include "commandprotocol.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -21,10 +22,7 @@ std::vector<Word> splitWords(const std::string& text) {
         if (pos == std::string::npos) {
             return words;
         }
-        std::size_t end = text.find(' ', pos);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
+        const std::size_t end = std::min(text.find(' ', pos), text.size());
         words.push_back({text.substr(pos, end - pos), pos, end});
         pos = end;
     }
@@ -51,11 +49,7 @@ std::string normaliseName(const std::vector<Word>& words, std::size_t count) {
 }
 
 std::string replaceAll(std::string text, char from, char to) {
-    for (char& c : text) {
-        if (c == from) {
-            c = to;
-        }
-    }
+    std::replace(text.begin(), text.end(), from, to);
     return text;
 }
 

@@ -17,6 +17,17 @@ void writePose(Out out, const Pose& pose) {
                    fmt::join(pose.rotation, " "));
 }
 
+// Up to count buttons from first on as bits, the first the least significant.
+unsigned long buttonBits(const SkywandState& skywand, std::size_t first, std::size_t count) {
+    unsigned long bits = 0;
+    for (std::size_t k = first; k < skywand.buttons.size() && k < first + count; ++k) {
+        if (skywand.buttons[k]) {
+            bits |= 1UL << (k - first);
+        }
+    }
+    return bits;
+}
+
 // "6df2 2 2 [0 1.000 6 2][pose][1 0.2000 -0.3000]": button words, one per started group of
 // 32 buttons with the least significant bit first, then the joystick.
 void writeSkywandsNewer(Out out, const FrameState& frame) {
@@ -27,24 +38,18 @@ void writeSkywandsNewer(Out out, const FrameState& frame) {
         writePose(out, skywand.pose);
         *out++ = '[';
         for (std::size_t word = 0; word * 32 < buttons; ++word) {
-            unsigned long bits = 0;
-            for (std::size_t k = word * 32; k < buttons && k < word * 32 + 32; ++k) {
-                if (skywand.buttons[k]) {
-                    bits |= 1UL << (k - word * 32);
-                }
-            }
-            fmt::format_to(out, "{} ", bits);
+            fmt::format_to(out, "{} ", buttonBits(skywand, word * 32, 32));
         }
         fmt::format_to(out, "{:.4f}]", fmt::join(skywand.joystick, " "));
     }
 }
 
-// "6df 2 [0 1.000 5][pose]"
+// "6df 2 [0 1.000 5][pose]": button k is bit k.
 void writeSkywandsOlder(Out out, const FrameState& frame) {
     fmt::format_to(out, "6df {}", frame.skywands.size());
     for (const SkywandState& skywand : frame.skywands) {
         fmt::format_to(out, " [{} {:.3f} {}]", skywand.id, skywand.quality,
-                       FrameFormatter::olderButtonBits(skywand));
+                       buttonBits(skywand, 0, 8));
         writePose(out, skywand.pose);
     }
 }
@@ -102,16 +107,6 @@ int FrameFormatter::calibratedSixDofCount(const FrameState& frame) {
     const int older_skywands =
         frame.layout == SkywandLayout::older ? static_cast<int>(frame.skywands.size()) : 0;
     return frame.calibrated_bodies + older_skywands + static_cast<int>(frame.tools.size());
-}
-
-unsigned FrameFormatter::olderButtonBits(const SkywandState& skywand) {
-    unsigned bits = 0;
-    for (std::size_t k = 0; k < skywand.buttons.size() && k < 8; ++k) {
-        if (skywand.buttons[k]) {
-            bits |= 1U << k;
-        }
-    }
-    return bits;
 }
 
 std::string FrameFormatter::format(const FrameState& frame, LineEnd line_end) {

@@ -19,9 +19,6 @@ public:
     // The value of the "6dcal " line: every calibrated 6DOF object that the older Skywand line
     // and the tool line also count, so that a receiver can work out the number of bodies.
     static int calibratedSixDofCount(const FrameState& frame);
-
-    // The button bits of the older layout: button k is bit k.
-    static unsigned olderButtonBits(const SkywandState& skywand);
 };
 
 #endif // FRAMEFORMATTER_H

@@ -70,18 +70,14 @@ SkywandState Scenario::skywand(int device, double t) const {
     const double x = std::cos(angle);
     const double y = std::sin(angle);
     const int pressed = pressedButton(device, t);
+    state.buttons.assign(layout == SkywandLayout::newer ? 6 : 8, 0);
+    if (pressed >= 0) {
+        state.buttons[pressed] = 1;
+    }
     if (layout == SkywandLayout::newer) {
-        state.buttons.assign(6, 0);
-        if (pressed >= 0) {
-            state.buttons[pressed] = 1;
-        }
         state.joystick[0] = x;
         state.joystick[1] = y;
     } else {
-        state.buttons.assign(8, 0);
-        if (pressed >= 0) {
-            state.buttons[pressed] = 1;
-        }
         // Bit 5 left, bit 7 right, bit 4 down, bit 6 up.
         state.buttons[5] = x < -older_joystick_threshold;
         state.buttons[7] = x > older_joystick_threshold;
