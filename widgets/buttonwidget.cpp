@@ -84,7 +84,9 @@ void SkywandWidget::hide(int index) {
 // given before and would keep the label as wide as its widest value.
 void SkywandWidget::setText(int index, const QString& text) {
     QLabel* l = label(index);
-    if (!l)
+    // Most frames repeat most values; measuring an unchanged text again costs more than the
+    // rest of setting it.
+    if (!l || l->text() == text)
         return;
     l->setText(text);
     if (index == verticalValueIndex || index == horizontalValueIndex) {
