@@ -2,8 +2,11 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPen>
+#include <QtAlgorithms>
 
 #include <cmath>
 
@@ -69,19 +72,21 @@ QRect JoystickWidget::knobArea() const {
 
 // The picture hangs from (15, 15) and its size follows the smaller widget dimension; the
 // background is the palette's window, as the widgets beneath would paint it.
-void JoystickWidget::paintEvent(QPaintEvent*) {
+void JoystickWidget::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.fillRect(rect(), palette().window());
     painter.setRenderHint(QPainter::Antialiasing);
     QPen pen(QBrush(Qt::darkGray, Qt::SolidPattern), 2.0, Qt::SolidLine, Qt::SquareCap,
              Qt::BevelJoin);
     painter.setPen(pen);
-    // The white brush stays for every closed shape: square, circle and knob are all filled.
+    // The square and the knob are filled white; the circle is stroked only.
     painter.setBrush(QBrush(Qt::white, Qt::SolidPattern));
 
     const int side = this->side();
     painter.drawRect(15, 15, side, side);
-    painter.drawEllipse(15, 15, side, side);
+    painter.setBrush(Qt::NoBrush);
+    strokeCircle(painter, QRectF(15, 15, side, side), event->rect());
+    painter.setBrush(QBrush(Qt::white, Qt::SolidPattern));
     // The cross-hair reaches about 10 pixels past the square on each side.
     const int middle = side / 2 + 15;
     painter.drawLine(middle, 5, middle, side + 25);
@@ -96,4 +101,41 @@ void JoystickWidget::paintEvent(QPaintEvent*) {
     }
     painter.setPen(pen);
     painter.drawEllipse(knobRect());
+}
+
+// The circle's white fill would fall on the square's white inside, so the circle is stroked
+// only. Stroking it whole rasterises the whole ring however small the repainted area is (most
+// of a presentation's cost), so a repaint that misses some of its quarters strokes only the
+// quarters it comes near, as one arc made of the same curves as the whole ellipse. Quarter k
+// runs clockwise from -90k degrees; the arc's ends stay at least 5 pixels from the area, so
+// its caps never show in it.
+void JoystickWidget::strokeCircle(QPainter& painter, const QRectF& circle, const QRect& area) {
+    const QPointF c = circle.center();
+    const QRectF quarters[4] = {
+        QRectF(c, circle.bottomRight()),
+        QRectF(QPointF(circle.left(), c.y()), QPointF(c.x(), circle.bottom())),
+        QRectF(circle.topLeft(), c),
+        QRectF(QPointF(c.x(), circle.top()), QPointF(circle.right(), c.y()))};
+    unsigned touched = 0; // bit k: quarter k
+    for (int k = 0; k < 4; ++k)
+        if (quarters[k].adjusted(-5, -5, 5, 5).intersects(area))
+            touched |= 1u << k;
+    if (touched == 0)
+        return;
+    // The arc starts at a touched quarter whose predecessor is not; the quarters it runs
+    // through must be all that are touched.
+    int first = 0;
+    while (first < 4 && !(touched >> first & 1 && !(touched >> (first + 3) % 4 & 1)))
+        ++first;
+    int count = 0;
+    while (count < 4 && touched >> (first + count) % 4 & 1)
+        ++count;
+    if (first == 4 || count != int(qPopulationCount(touched))) { // all four, or two apart
+        painter.drawEllipse(circle);
+        return;
+    }
+    QPainterPath arc;
+    arc.arcMoveTo(circle, -90.0 * first);
+    arc.arcTo(circle, -90.0 * first, -90.0 * count);
+    painter.drawPath(arc);
 }
