@@ -90,6 +90,11 @@ void SkywandWidget::setText(int index, const QString& text) {
         return;
     l->setText(text);
     if (index == verticalValueIndex || index == horizontalValueIndex) {
+        // The style sheet paints the label's whole background, but Qt counts a label opaque only
+        // when it fills its background itself, which the style sheet turns off whenever it
+        // polishes the label. Opaque, a new value repaints the label alone instead of the
+        // window, the frame and the panel beneath it as well.
+        l->setAutoFillBackground(true);
         const QMargins margins = l->contentsMargins();
         l->setFixedSize(l->fontMetrics().size(Qt::TextSingleLine, text) +
                         QSize(margins.left() + margins.right(), margins.top() + margins.bottom()));
