@@ -111,6 +111,13 @@ void JoystickWidget::paintEvent(QPaintEvent* event) {
 // its caps never show in it.
 void JoystickWidget::strokeCircle(QPainter& painter, const QRectF& circle, const QRect& area) {
     const QPointF c = circle.center();
+    // An area wholly inside the ring (the knob near the centre) needs none of it.
+    const QRectF inner = QRectF(area).translated(-c);
+    const qreal dx = qMax(qAbs(inner.left()), qAbs(inner.right()));
+    const qreal dy = qMax(qAbs(inner.top()), qAbs(inner.bottom()));
+    const qreal innerRadius = circle.width() / 2 - 5;
+    if (dx * dx + dy * dy < innerRadius * innerRadius)
+        return;
     const QRectF quarters[4] = {
         QRectF(c, circle.bottomRight()),
         QRectF(QPointF(circle.left(), c.y()), QPointF(c.x(), circle.bottom())),
