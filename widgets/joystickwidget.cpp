@@ -4,9 +4,7 @@
 #include <QMetaObject>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPen>
-#include <QtAlgorithms>
 
 #include <cmath>
 
@@ -104,45 +102,13 @@ void JoystickWidget::paintEvent(QPaintEvent* event) {
 }
 
 // The circle's white fill would fall on the square's white inside, so the circle is stroked
-// only. Stroking it whole rasterises the whole ring however small the repainted area is (most
-// of a presentation's cost), so a repaint that misses some of its quarters strokes only the
-// quarters it comes near, as one arc made of the same curves as the whole ellipse. Quarter k
-// runs clockwise from -90k degrees; the arc's ends stay at least 5 pixels from the area, so
-// its caps never show in it.
+// only. Stroking it rasterises the whole ring however small the repainted area is, so an area
+// wholly inside the ring (the knob near the centre) skips it.
 void JoystickWidget::strokeCircle(QPainter& painter, const QRectF& circle, const QRect& area) {
-    const QPointF c = circle.center();
-    // An area wholly inside the ring (the knob near the centre) needs none of it.
-    const QRectF inner = QRectF(area).translated(-c);
+    const QRectF inner = QRectF(area).translated(-circle.center());
     const qreal dx = qMax(qAbs(inner.left()), qAbs(inner.right()));
     const qreal dy = qMax(qAbs(inner.top()), qAbs(inner.bottom()));
     const qreal innerRadius = circle.width() / 2 - 5;
-    if (dx * dx + dy * dy < innerRadius * innerRadius)
-        return;
-    const QRectF quarters[4] = {
-        QRectF(c, circle.bottomRight()),
-        QRectF(QPointF(circle.left(), c.y()), QPointF(c.x(), circle.bottom())),
-        QRectF(circle.topLeft(), c),
-        QRectF(QPointF(c.x(), circle.top()), QPointF(circle.right(), c.y()))};
-    unsigned touched = 0; // bit k: quarter k
-    for (int k = 0; k < 4; ++k)
-        if (quarters[k].adjusted(-5, -5, 5, 5).intersects(area))
-            touched |= 1u << k;
-    if (touched == 0)
-        return;
-    // The arc starts at a touched quarter whose predecessor is not; the quarters it runs
-    // through must be all that are touched.
-    int first = 0;
-    while (first < 4 && !(touched >> first & 1 && !(touched >> (first + 3) % 4 & 1)))
-        ++first;
-    int count = 0;
-    while (count < 4 && touched >> (first + count) % 4 & 1)
-        ++count;
-    if (first == 4 || count != int(qPopulationCount(touched))) { // all four, or two apart
+    if (dx * dx + dy * dy >= innerRadius * innerRadius)
         painter.drawEllipse(circle);
-        return;
-    }
-    QPainterPath arc;
-    arc.arcMoveTo(circle, -90.0 * first);
-    arc.arcTo(circle, -90.0 * first, -90.0 * count);
-    painter.drawPath(arc);
 }
