@@ -84,10 +84,17 @@ void SkywandWidget::hide(int index) {
 // given before and would keep the label as wide as its widest value.
 void SkywandWidget::setText(int index, const QString& text) {
     QLabel* l = label(index);
-    if (!l)
+    // Most frames repeat most values; measuring an unchanged text again costs more than the
+    // rest of setting it.
+    if (!l || l->text() == text)
         return;
     l->setText(text);
     if (index == verticalValueIndex || index == horizontalValueIndex) {
+        // The style sheet paints the label's whole background, but Qt counts a label opaque only
+        // when it fills its background itself, which the style sheet turns off whenever it
+        // polishes the label. Opaque, a new value repaints the label alone instead of the
+        // window, the frame and the panel beneath it as well.
+        l->setAutoFillBackground(true);
         const QMargins margins = l->contentsMargins();
         l->setFixedSize(l->fontMetrics().size(Qt::TextSingleLine, text) +
                         QSize(margins.left() + margins.right(), margins.top() + margins.bottom()));

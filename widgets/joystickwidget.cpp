@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPen>
 
@@ -69,19 +70,21 @@ QRect JoystickWidget::knobArea() const {
 
 // The picture hangs from (15, 15) and its size follows the smaller widget dimension; the
 // background is the palette's window, as the widgets beneath would paint it.
-void JoystickWidget::paintEvent(QPaintEvent*) {
+void JoystickWidget::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.fillRect(rect(), palette().window());
     painter.setRenderHint(QPainter::Antialiasing);
     QPen pen(QBrush(Qt::darkGray, Qt::SolidPattern), 2.0, Qt::SolidLine, Qt::SquareCap,
              Qt::BevelJoin);
     painter.setPen(pen);
-    // The white brush stays for every closed shape: square, circle and knob are all filled.
+    // The square and the knob are filled white; the circle is stroked only.
     painter.setBrush(QBrush(Qt::white, Qt::SolidPattern));
 
     const int side = this->side();
     painter.drawRect(15, 15, side, side);
-    painter.drawEllipse(15, 15, side, side);
+    painter.setBrush(Qt::NoBrush);
+    strokeCircle(painter, QRectF(15, 15, side, side), event->rect());
+    painter.setBrush(QBrush(Qt::white, Qt::SolidPattern));
     // The cross-hair reaches about 10 pixels past the square on each side.
     const int middle = side / 2 + 15;
     painter.drawLine(middle, 5, middle, side + 25);
@@ -96,4 +99,16 @@ void JoystickWidget::paintEvent(QPaintEvent*) {
     }
     painter.setPen(pen);
     painter.drawEllipse(knobRect());
+}
+
+// The circle's white fill would fall on the square's white inside, so the circle is stroked
+// only. Stroking it rasterises the whole ring however small the repainted area is, so an area
+// wholly inside the ring (the knob near the centre) skips it.
+void JoystickWidget::strokeCircle(QPainter& painter, const QRectF& circle, const QRect& area) {
+    const QRectF inner = QRectF(area).translated(-circle.center());
+    const qreal dx = qMax(qAbs(inner.left()), qAbs(inner.right()));
+    const qreal dy = qMax(qAbs(inner.top()), qAbs(inner.bottom()));
+    const qreal innerRadius = circle.width() / 2 - 5;
+    if (dx * dx + dy * dy >= innerRadius * innerRadius)
+        painter.drawEllipse(circle);
 }

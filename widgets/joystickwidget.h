@@ -6,6 +6,8 @@
 
 #include <QWidget>
 
+class QPainter;
+
 class JoystickWidget : public QWidget {
     Q_OBJECT
 
@@ -41,6 +43,7 @@ protected:
 private:
     int side() const { return qMin(width(), height()) - 50; }
     QRect knobRect() const;
+    static void strokeCircle(QPainter& painter, const QRectF& circle, const QRect& area);
 
     bool joystickPressed = false;
     double flValueH = 0.0; // positive moves the knob right

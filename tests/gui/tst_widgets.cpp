@@ -73,6 +73,8 @@ private slots:
     void indicatorGeometry_data();
     void indicatorGeometry();
     void hugeAndNonFiniteValuesStayDrawable();
+    void partialRepaintMatchesWhole_data();
+    void partialRepaintMatchesWhole();
     void newPanel();
     void valueTexts();
     void valueLabelsTakeTheirTextsSize();
@@ -138,6 +140,45 @@ void TestWidgets::hugeAndNonFiniteValuesStayDrawable() {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     QCOMPARE(renderIndicator(size, nan, 0.0, false),
              drawExpected(size, 264, 140, span(132, 132, 147, 147), Qt::red, 2));
+}
+
+void TestWidgets::partialRepaintMatchesWhole_data() {
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<double>("h");
+    QTest::addColumn<double>("v");
+    QTest::addColumn<qreal>("scale");
+    QTest::newRow("on the ring") << QSize(321, 300) << 0.7 << 0.7 << 1.0;
+    QTest::newRow("on the ring, scale 2") << QSize(321, 300) << -0.7 << 0.7 << 2.0;
+    QTest::newRow("small, odd, scale 2") << QSize(101, 140) << 1.0 << 0.0 << 2.0;
+    QTest::newRow("wide, at rest") << QSize(400, 200) << 0.0 << 0.0 << 1.0;
+}
+
+// A repaint of any knob-sized area, wherever it falls on the ring, leaves exactly the pixels a
+// repaint of the whole indicator paints.
+void TestWidgets::partialRepaintMatchesWhole() {
+    QFETCH(QSize, size);
+    QFETCH(double, h);
+    QFETCH(double, v);
+    QFETCH(qreal, scale);
+    JoystickWidget widget;
+    widget.resize(size);
+    widget.setFlValueH(h);
+    widget.setFlValueV(v);
+    QImage whole(size * scale, QImage::Format_ARGB32_Premultiplied);
+    whole.setDevicePixelRatio(scale);
+    widget.render(&whole, QPoint(), QRegion(), QWidget::RenderFlags());
+    for (int y = -20; y < size.height(); y += 9)
+        for (int x = -20; x < size.width(); x += 9) {
+            QImage part = whole;
+            part.fill(Qt::magenta);
+            const QRect area = QRect(x, y, 30, 30) & widget.rect(); // placed at the offset
+            widget.render(&part, area.topLeft(), area, QWidget::RenderFlags());
+            QPainter restore(&part); // the rest of the picture as before, for the comparison
+            restore.setClipRegion(QRegion(widget.rect()) - area);
+            restore.drawImage(0, 0, whole);
+            restore.end();
+            QVERIFY2(part == whole, qPrintable(QStringLiteral("area at %1, %2").arg(x).arg(y)));
+        }
 }
 
 void TestWidgets::newPanel() {
