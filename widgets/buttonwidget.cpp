@@ -114,10 +114,12 @@ void SkywandWidget::setText(int index, double value) {
 void SkywandWidget::setStyleSheet(int index, const QString& styleSheet) {
     QLabel* l = label(index);
     // Qt re-polishes a widget on every style sheet it is given, even the one it has; a frame
-    // sets every button's style, and almost always to what it was.
-    if (l && l->styleSheet() != styleSheet)
-        l->setStyleSheet(styleSheet);
-    if (l && index < 5)
+    // sets every button's style, and almost always to what it was. A button's style changes
+    // exactly when it is pressed or released, and so does what a screen reader is told.
+    if (!l || l->styleSheet() == styleSheet)
+        return;
+    l->setStyleSheet(styleSheet);
+    if (index < 5)
         PanelAccessibility::setButtonPressed(l, styleSheet == stylePressed);
 }
 

@@ -15,9 +15,6 @@ PanelAccessibility::PanelAccessibility(QWidget* panel) : QObject(panel) {
         valueX->setAccessibleName(tr("Joystick X"));
     if (valueY)
         valueY->setAccessibleName(tr("Joystick Y"));
-    for (const char* name : {"lbl_btn1", "lbl_btn2", "lbl_btn3", "lbl_btn4", "lbl_btn5"})
-        if (auto* button = panel->findChild<QLabel*>(QLatin1String(name)))
-            setButtonPressed(button, false);
 
     connect(&announceTimer, &QTimer::timeout, this, &PanelAccessibility::announce);
     announceTimer.start(announceIntervalMs);
