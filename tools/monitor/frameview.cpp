@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
+#include <type_traits>
 
 namespace {
 
@@ -22,11 +23,15 @@ template <typename Number> Json number(Number value) {
     if (value == std::trunc(value) && std::fabs(value) < 1e15) {
         return static_cast<std::int64_t>(value);
     }
-    char text[64];
-    const char* end = std::to_chars(text, text + sizeof text, value).ptr;
-    double widened = 0;
-    std::from_chars(text, end, widened);
-    return widened;
+    if constexpr (std::is_same_v<Number, float>) {
+        char text[64];
+        const char* end = std::to_chars(text, text + sizeof text, value).ptr;
+        double widened = 0;
+        std::from_chars(text, end, widened);
+        return widened;
+    } else {
+        return value; // a double's shortest digits read back to itself
+    }
 }
 
 template <typename Number> Json numbers(const Number* values, int count) {
