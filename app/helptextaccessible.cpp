@@ -52,9 +52,11 @@ QTextBrowser* HelpTextAccessible::browser() const {
     return static_cast<QTextBrowser*>(widget());
 }
 
-QTextCursor HelpTextAccessible::cursorAt(int offset) const {
+QTextCursor HelpTextAccessible::cursorAt(int offset, std::optional<int> selectedTo) const {
     QTextCursor cursor(browser()->document());
     cursor.setPosition(qBound(0, offset, characterCount()));
+    if (selectedTo)
+        cursor.setPosition(qBound(0, *selectedTo, characterCount()), QTextCursor::KeepAnchor);
     return cursor;
 }
 
@@ -86,9 +88,7 @@ void HelpTextAccessible::removeSelection(int selectionIndex) {
 void HelpTextAccessible::setSelection(int selectionIndex, int startOffset, int endOffset) {
     if (selectionIndex != 0)
         return;
-    QTextCursor cursor = cursorAt(startOffset);
-    cursor.setPosition(qBound(0, endOffset, characterCount()), QTextCursor::KeepAnchor);
-    browser()->setTextCursor(cursor);
+    browser()->setTextCursor(cursorAt(startOffset, endOffset));
 }
 
 int HelpTextAccessible::cursorPosition() const {
@@ -100,15 +100,12 @@ void HelpTextAccessible::setCursorPosition(int position) {
 }
 
 QString HelpTextAccessible::text(int startOffset, int endOffset) const {
-    QTextCursor cursor = cursorAt(startOffset);
-    cursor.setPosition(qBound(0, endOffset, characterCount()), QTextCursor::KeepAnchor);
-    return readableText(cursor.selectedText());
+    return readableText(cursorAt(startOffset, endOffset).selectedText());
 }
 
 int HelpTextAccessible::characterCount() const {
-    QTextCursor cursor(browser()->document());
-    cursor.movePosition(QTextCursor::End);
-    return cursor.position();
+    // The document counts the paragraph separator after its last block, which no cursor passes.
+    return browser()->document()->characterCount() - 1;
 }
 
 QRect HelpTextAccessible::characterRect(int offset) const {

@@ -9,6 +9,8 @@
 
 #include <QAccessibleWidget>
 
+#include <optional>
+
 class QTextBrowser;
 
 class HelpTextAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
@@ -38,8 +40,9 @@ public:
 
 private:
     QTextBrowser* browser() const;
-    // A cursor over the document, its positions clamped to it.
-    QTextCursor cursorAt(int offset) const;
+    // A cursor over the document at `offset`, selecting to `selectedTo` if given; both
+    // clamped to the document.
+    QTextCursor cursorAt(int offset, std::optional<int> selectedTo = std::nullopt) const;
 };
 
 #endif // HELPTEXTACCESSIBLE_H
