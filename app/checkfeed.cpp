@@ -38,16 +38,16 @@ void CheckFeed::framePublished(const Ombrix& client,
     }
 }
 
-void CheckFeed::receiverRestarted(int port) {
+void CheckFeed::receiverStarted(int port) {
     std::lock_guard<std::mutex> lock(mutex);
-    restartedPort = port;
+    receiverPort = port;
     if (check)
         check->stop("the data port changed", SkywandCheck::Clock::now());
 }
 
 int CheckFeed::dataPort() const {
     std::lock_guard<std::mutex> lock(mutex);
-    return restartedPort;
+    return receiverPort;
 }
 
 void CheckFeed::startCheck(int index, const SkywandCheck::Settings& settings) {

@@ -24,11 +24,11 @@ public:
                         const std::vector<ombrix_skywand_type>& skywands);
     void frameUnparsed(std::string_view datagram);
 
-    // The receiver was set up anew (a port change): a running check ends as stopped, as its
-    // frames from here on would come from another stream. `port` is the new data port as the
-    // receiver read it, 0 when it has none.
-    void receiverRestarted(int port);
-    // The data port of the newest receiver restart, 0 before one.
+    // The receiver was set up, at start or anew after a port change: a running check ends as
+    // stopped, as its frames from here on would come from another stream. `port` is the data
+    // port as the receiver read it, 0 when it has none.
+    void receiverStarted(int port);
+    // The data port of the newest receiver, the one a check started now runs on.
     int dataPort() const;
 
     // A new check of device `index` (0 = S1), replacing any earlier one.
@@ -51,7 +51,7 @@ private:
     mutable std::mutex mutex;
     std::optional<SkywandCheck> check;
     int checkIndex = -1;
-    int restartedPort = 0;
+    int receiverPort = 0;
     std::optional<SkywandFinder> finder;
     long findFrames = 0;
 };

@@ -108,14 +108,13 @@ CheckWindow::CheckWindow(CheckFeed& feed, QWidget* parent)
     refreshTimer.start(refreshMs);
 }
 
-void CheckWindow::checkDevice(int index, const QString& device, int port) {
+void CheckWindow::checkDevice(int index, const QString& device) {
     // A check that a port change stopped starts afresh.
     const std::optional<CheckReport> running = feed.checkReport();
     const bool sameCheck = index >= 0 && index == deviceIndex && feed.checkedDevice() == index &&
                            running && running->verdict != CheckVerdict::stopped;
     deviceIndex = index;
     deviceName = device;
-    dataPort = port;
     if (!sameCheck)
         restart();
     show();
@@ -135,12 +134,9 @@ void CheckWindow::restart() {
         ui.lbl_figures->setText(QString());
         return;
     }
-    // After a port change, the check runs on the port the receiver listens on now.
-    if (feed.dataPort() > 0)
-        dataPort = feed.dataPort();
     SkywandCheck::Settings settings;
     settings.device = deviceName.toStdString();
-    settings.port = dataPort;
+    settings.port = feed.dataPort(); // after a port change, the port listened on now
     feed.startCheck(deviceIndex, settings);
     ui.lbl_device->setText(
         tr("Checking %1: press and release every button, push the joystick to its edge in all "

@@ -28,10 +28,10 @@ public:
     // A window of its own (not embedded), deleted when closed.
     CheckWindow(CheckFeed& feed, QWidget* parent);
 
-    // Checks device `index` (0 = S1, named `device` in the report) on data port `port`, unless
-    // that device's check is already running here (not stopped); -1 when the selector lists no
-    // device. Shows the window.
-    void checkDevice(int index, const QString& device, int port);
+    // Checks device `index` (0 = S1, named `device` in the report) on the feed's data port,
+    // unless that device's check is already running here (not stopped); -1 when the selector
+    // lists no device. Shows the window.
+    void checkDevice(int index, const QString& device);
     // Writes the report as it stands; false with the reason in `error` when it could not.
     bool saveReportTo(const QString& path, QString* error = nullptr);
     // "skywand-check-S2-2026-12-06-2015.json"
@@ -61,7 +61,6 @@ private:
     QTimer refreshTimer;
     int deviceIndex = -1;
     QString deviceName;
-    int dataPort = 0;
 };
 
 #endif // CHECKWINDOW_H

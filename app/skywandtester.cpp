@@ -203,6 +203,8 @@ void Skywandtester::reportError(const QString& text) {
 void Skywandtester::initDataReceiver() {
     statusLabel->setToolTip(portFileNotice(config)); // no reason from an earlier port
     const std::optional<int> port = portNumberFromText(dataPort);
+    // Before the new client's first frame, which belongs to another stream.
+    checkFeed.receiverStarted(port.value_or(0));
     if (!port) {
         QMessageBox::warning(this, tr("Skywand tester"), tr("Wrong data port"), QMessageBox::Ok,
                              QMessageBox::NoButton);
@@ -236,8 +238,6 @@ void Skywandtester::RestartDataReceiver() {
     trackReceiver->stop();
     delete ombrix;
     ombrix = nullptr;
-    // Before the new client's first frame, which belongs to another stream.
-    checkFeed.receiverRestarted(portNumberFromText(dataPort).value_or(0));
     initDataReceiver();
     trackReceiver->setOmbrixObject(ombrix);
     if (ombrix)
@@ -407,6 +407,5 @@ void Skywandtester::openFindDialog() {
 void Skywandtester::openCheckWindow() {
     if (!checkWindow)
         checkWindow = new CheckWindow(checkFeed, this);
-    checkWindow->checkDevice(ui.cboSkywand->currentIndex(), ui.cboSkywand->currentText(),
-                             portNumberFromText(dataPort).value_or(0));
+    checkWindow->checkDevice(ui.cboSkywand->currentIndex(), ui.cboSkywand->currentText());
 }

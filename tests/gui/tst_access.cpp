@@ -193,7 +193,8 @@ void TestAccess::defaultSizeShowsEveryResult() {
     QApplication::setFont(font);
     CheckFeed feed;
     auto* check = new CheckWindow(feed, nullptr);
-    check->checkDevice(0, QStringLiteral("S1"), 5000);
+    feed.receiverStarted(5000);
+    check->checkDevice(0, QStringLiteral("S1"));
     feedLongResults(feed);
     QMetaObject::invokeMethod(check, "refresh");
     QVERIFY(QTest::qWaitForWindowExposed(check));
