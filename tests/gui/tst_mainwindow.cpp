@@ -116,6 +116,8 @@ void TestMainWindow::portKeptPerUserInAReadOnlyFolder() {
 
         const QString copy = folder.path() + QStringLiteral("/tst_mainwindow");
         QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), copy));
+        QVERIFY(QFile::copy(QStringLiteral(CLIENT_LIBRARY_FILE),
+                            folder.path() + QStringLiteral("/" CLIENT_LIBRARY_NAME)));
         QFile config(folder.path() + QStringLiteral("/skywandtester.config"));
         QVERIFY(config.open(QIODevice::WriteOnly) && config.write(QByteArray::number(port)) > 0);
         config.close();
@@ -127,6 +129,9 @@ void TestMainWindow::portKeptPerUserInAReadOnlyFolder() {
                                                          QFile::ReadOwner | QFile::ExeOwner));
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedChannels);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LD_LIBRARY_PATH"), folder.path());
+        child.setProcessEnvironment(environment);
         child.start(QStringLiteral("setpriv"), {"--reuid=65534", "--regid=65534", "--clear-groups",
                                                 copy, "portKeptPerUserInAReadOnlyFolder"});
         QVERIFY(child.waitForFinished(30000));
