@@ -1,32 +1,29 @@
 #include "forwarder.h"
 
-#include "commandline.h"
-#include "hostlookup.h"
+#include "decimaltext.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <fmt/ranges.h>
 #include <ifaddrs.h>
 #include <net/if.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <optional>
 
 namespace {
 
-// Room for a burst of large frames while a slow link drains, so that a send seldom finds the
-// socket full; the system caps it at its own maximum.
-constexpr int send_buffer_bytes = 4 * 1024 * 1024;
+const char* const form_needed = "needs HOST:PORT with a port from 1 to 65535";
 
-// Splits HOST:PORT at its last colon; false when either part is missing.
-bool split(const std::string& text, std::string& host, std::string& port) {
+// HOST and PORT, split at the last colon; none when either is missing or the port is out of
+// range.
+std::optional<std::pair<std::string, unsigned short>> hostAndPort(const std::string& text) {
     const std::size_t colon = text.rfind(':');
-    if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) {
-        return false;
+    std::uint64_t port = 0;
+    if (colon == std::string::npos || colon == 0 || !parseUnsigned(text.substr(colon + 1), port) ||
+        port < 1 || port > 65535) {
+        return std::nullopt;
     }
-    host = text.substr(0, colon);
-    port = text.substr(colon + 1);
-    return true;
+    return std::pair(text.substr(0, colon), static_cast<unsigned short>(port));
 }
 
 // Whether a datagram sent to address (network byte order) reaches this host, whose sockets
@@ -56,130 +53,67 @@ bool isThisHost(std::uint32_t address) {
 
 } // namespace
 
-Forwarder::~Forwarder() {
-    for (const Destination& destination : destinations) {
-        if (destination.fd >= 0) {
-            ::close(destination.fd);
-        }
-    }
-}
-
 std::string Forwarder::checkForm(const std::string& text) {
-    std::string host;
-    std::string port;
-    if (!split(text, host, port) || !CommandLine::wholeNumber(1, 65535)(port).empty()) {
-        return "needs HOST:PORT with a port from 1 to 65535";
-    }
-    return "";
+    return hostAndPort(text) ? "" : form_needed;
 }
 
 bool Forwarder::open(const std::vector<std::string>& names, std::string& error) {
     for (const std::string& name : names) {
-        std::string host;
-        std::string port;
-        if (const std::string form = checkForm(name); !form.empty()) {
-            error = "--forward " + name + ": " + form;
-            return false;
-        }
-        split(name, host, port);
-        Destination destination;
+        const auto host_port = hostAndPort(name);
+        Destination& destination = destinations.emplace_back();
         destination.name = name;
-        const std::string failure = lookUpIPv4(host, SOCK_DGRAM, false, destination.address);
-        if (!failure.empty()) {
-            error = "--forward " + name + ": cannot resolve " + host + ": " + failure;
+        std::string failure = form_needed;
+        if (!host_port || !destination.sender.open(host_port->first, host_port->second, failure,
+                                                   UdpSender::Mode::forwarding)) {
+            error = "--forward " + name + ": " + failure;
             return false;
         }
-        destination.address.sin_port =
-            htons(static_cast<std::uint16_t>(CommandLine::wholeNumberOf(port)));
-        // Not blocking: a destination whose link is full loses its datagram rather than hold
-        // up the others and the monitor.
-        destination.fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        if (destination.fd < 0) {
-            error = "--forward " + name + ": cannot open a UDP socket: " + std::strerror(errno);
-            return false;
-        }
-        ::setsockopt(destination.fd, SOL_SOCKET, SO_SNDBUF, &send_buffer_bytes,
-                     sizeof send_buffer_bytes);
-        // A lab may pass the stream to a whole subnet; the system refuses that without leave.
-        const int broadcast = 1;
-        ::setsockopt(destination.fd, SOL_SOCKET, SO_BROADCAST, &broadcast, sizeof broadcast);
-        destinations.push_back(destination);
-        // A destination without a route now may have one later; forward() tries again.
-        connect(destinations.back());
     }
     return true;
 }
 
 bool Forwarder::loopsTo(unsigned short listen_port) const {
     for (const Destination& destination : destinations) {
-        if (ntohs(destination.address.sin_port) == listen_port &&
-            isThisHost(destination.address.sin_addr.s_addr)) {
+        const sockaddr_in& address = destination.sender.address();
+        if (ntohs(address.sin_port) == listen_port && isThisHost(address.sin_addr.s_addr)) {
             return true;
         }
     }
     return false;
 }
 
-// Connected, so that the system reports a refusal (an ICMP answer) on a later send.
-bool Forwarder::connect(Destination& destination) {
-    const sockaddr_in& address = destination.address;
-    destination.connected =
-        ::connect(destination.fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    if (!destination.connected) {
-        destination.last_errno = errno;
-    }
-    return destination.connected;
-}
-
 void Forwarder::forward(std::string_view datagram) {
     ++forwarded_count;
     for (Destination& destination : destinations) {
-        send(destination, datagram);
-    }
-}
-
-void Forwarder::send(Destination& destination, std::string_view datagram) {
-    if (!destination.connected && !connect(destination)) {
-        ++destination.errors;
-        return;
-    }
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (::send(destination.fd, datagram.data(), datagram.size(), MSG_DONTWAIT | MSG_NOSIGNAL) >=
-            0) {
-            ++destination.sent;
-            return;
-        }
-        ++destination.errors;
-        destination.last_errno = errno;
         // A refusal is the answer to an earlier datagram, reported here and cleared by the
         // report; this one was not sent yet, so it is tried once more.
-        if (errno != ECONNREFUSED) {
-            return;
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            const int failure = destination.sender.send(datagram);
+            if (failure == 0) {
+                ++destination.sent;
+                break;
+            }
+            ++destination.errors;
+            destination.last_errno = failure;
+            if (failure != ECONNREFUSED) {
+                break;
+            }
         }
     }
-}
-
-std::string Forwarder::errorText(const Destination& destination) {
-    std::string text = destination.name + ": " + std::to_string(destination.sent) + " sent";
-    if (destination.errors > 0) {
-        text += ", " + std::to_string(destination.errors) +
-                " errors, last: " + std::strerror(destination.last_errno);
-    }
-    return text;
 }
 
 std::string Forwarder::summary() const {
-    std::string text = std::to_string(forwarded_count) + " forwarded (";
-    for (std::size_t i = 0; i < destinations.size(); ++i) {
-        text += (i > 0 ? "; " : "") + errorText(destinations[i]);
-    }
-    return text + ")";
+    return fmt::format("{} forwarded ({})", forwarded_count, fmt::join(destinationLines(""), "; "));
 }
 
-std::vector<std::string> Forwarder::destinationLines() const {
+std::vector<std::string> Forwarder::destinationLines(const char* before) const {
     std::vector<std::string> lines;
     for (const Destination& destination : destinations) {
-        lines.push_back("forward " + errorText(destination));
+        lines.push_back(fmt::format("{}{}: {} sent", before, destination.name, destination.sent));
+        if (destination.errors > 0) {
+            lines.back() += fmt::format(", {} errors, last: {}", destination.errors,
+                                        std::strerror(destination.last_errno));
+        }
     }
     return lines;
 }

@@ -4,8 +4,10 @@
 #ifndef FORWARDER_H
 #define FORWARDER_H
 
+#include "udpsender.h"
+
 #include <cstdint>
-#include <netinet/in.h>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,11 +15,6 @@
 class Forwarder {
 public:
     static constexpr std::size_t max_destinations = 8;
-
-    Forwarder() = default;
-    ~Forwarder();
-    Forwarder(const Forwarder&) = delete;
-    Forwarder& operator=(const Forwarder&) = delete;
 
     // Empty when text has the form HOST:PORT with a port from 1 to 65535, else what it needs.
     static std::string checkForm(const std::string& text);
@@ -35,28 +32,24 @@ public:
     void forward(std::string_view datagram);
 
     std::uint64_t forwarded() const { return forwarded_count; }
-    // "N forwarded; HOST:PORT ok, HOST:PORT M errors (reason)"; one line.
+    // "N forwarded (HOST:PORT: N sent; HOST:PORT: N sent, M errors, last: REASON)"
     std::string summary() const;
-    // One line per destination.
-    std::vector<std::string> destinationLines() const;
+    // "forward HOST:PORT: N sent[, M errors, last: REASON]" for each destination, with before
+    // in place of "forward ".
+    std::vector<std::string> destinationLines(const char* before = "forward ") const;
     // True once for each time a destination's error count grew since the last call.
     bool errorsGrew();
 
 private:
     struct Destination {
-        std::string name;      // HOST:PORT as given
-        sockaddr_in address{}; // IPv4 address and port
-        int fd = -1;
-        bool connected = false;
+        std::string name; // HOST:PORT as given
+        UdpSender sender;
         std::uint64_t sent = 0;
         std::uint64_t errors = 0;
         int last_errno = 0;
     };
-    bool connect(Destination& destination);
-    void send(Destination& destination, std::string_view datagram);
-    static std::string errorText(const Destination& destination);
 
-    std::vector<Destination> destinations;
+    std::deque<Destination> destinations; // not a vector: a sender cannot move
     std::uint64_t forwarded_count = 0;
     std::uint64_t errors_reported = 0;
 };

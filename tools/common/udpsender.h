@@ -9,6 +9,15 @@
 
 class UdpSender {
 public:
+    enum class Mode {
+        // Waits for room in the socket: the sender sets its own pace.
+        waiting,
+        // Passes on a stream: never waits, so that a destination whose link is full loses its
+        // datagram rather than hold up the others, and is connected, so that the system reports
+        // a refusal (an ICMP answer to an earlier datagram) on a later send.
+        forwarding,
+    };
+
     UdpSender() = default;
     ~UdpSender();
     UdpSender(const UdpSender&) = delete;
@@ -16,7 +25,8 @@ public:
 
     // Resolves the host (name or dotted address, IPv4) and opens the socket. False with a
     // one-line reason in error when the host cannot be resolved or no socket can be had.
-    bool open(const std::string& host, unsigned short port, std::string& error);
+    bool open(const std::string& host, unsigned short port, std::string& error,
+              Mode mode = Mode::waiting);
 
     // Sends one datagram. Returns 0, or the errno of the failure; a failure is no reason to
     // stop, since the receiver may come and go.
@@ -24,10 +34,13 @@ public:
 
     // "address:port" of the destination, as resolved.
     std::string destination() const;
+    const sockaddr_in& address() const { return peer; }
 
 private:
     int socket_fd = -1;
-    sockaddr_in address{};
+    Mode mode = Mode::waiting;
+    bool connected = false;
+    sockaddr_in peer{};
 };
 
 #endif // UDPSENDER_H
