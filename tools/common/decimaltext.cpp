@@ -4,21 +4,11 @@
 #include <fmt/format.h>
 
 bool parseDecimal(const std::string& text, double& value) {
-    std::size_t digits = 0;
-    std::size_t points = 0;
-    for (char c : text) {
-        if (c >= '0' && c <= '9') {
-            ++digits;
-        } else if (c == '.') {
-            ++points;
-        } else {
-            return false;
-        }
-    }
-    if (digits == 0 || points > 1) {
+    // from_chars would take a sign, "inf" and "nan" as well. It is locale-independent, unlike
+    // strtod, so a decimal point is always '.'.
+    if (text.find_first_not_of("0123456789.") != std::string::npos) {
         return false;
     }
-    // from_chars is locale-independent, unlike strtod, so a decimal point is always '.'.
     const char* end = text.data() + text.size();
     auto result = std::from_chars(text.data(), end, value, std::chars_format::fixed);
     return result.ec == std::errc() && result.ptr == end;

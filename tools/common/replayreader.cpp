@@ -6,15 +6,8 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
-
-namespace {
-
-bool isBlank(std::string_view line) {
-    return line.find_first_not_of(" \t") == std::string::npos;
-}
-
-} // namespace
 
 ReplayReader::Result ReplayReader::load(const std::string& path) {
     frames_read.clear();
@@ -23,34 +16,24 @@ ReplayReader::Result ReplayReader::load(const std::string& path) {
         error_text = path + ": cannot open: " + std::strerror(errno);
         return Result::io_error;
     }
-    // The size where the system knows it (not for a pipe), so that the text grows only once.
-    file.seekg(0, std::ios::end);
-    const std::streamoff size = file.tellg();
-    file.seekg(0);
-    file.clear(); // a pipe cannot seek, and is read all the same
-    const std::string too_large = path + ": larger than 1 GiB, the most a replay may hold";
-    if (size > static_cast<std::streamoff>(max_file_size)) {
-        error_text = too_large;
-        return Result::format_error;
-    }
+    // The size where the system knows it (not for a pipe or a device): a file too large is then
+    // refused unread, and the text of another grows only once.
+    std::error_code unknown;
+    std::uintmax_t size = std::filesystem::file_size(path, unknown);
+    size = unknown ? 0 : size;
     std::string text;
-    text.reserve(size > 0 ? static_cast<std::size_t>(size) : 0);
+    text.reserve(size <= max_file_size ? size : 0);
     char chunk[1 << 16];
-    for (std::size_t line_start = 0; file.read(chunk, sizeof chunk) || file.gcount() > 0;) {
-        const std::string_view read(chunk, static_cast<std::size_t>(file.gcount()));
-        if (const std::size_t line_feed = read.rfind('\n'); line_feed != std::string_view::npos) {
-            line_start = text.size() + line_feed + 1;
-        }
-        text += read;
-        if (text.size() > max_file_size) {
-            error_text = too_large;
-            return Result::format_error;
-        }
-        // A file without line ends (or a device such as /dev/zero) is read no further than the
-        // first line that is too long; parse() names it.
-        if (text.size() - line_start > max_line_length) {
-            break;
-        }
+    // A file without line ends (or a device such as /dev/zero) is read no further than the
+    // first line that is too long, which parse() names (npos + 1 is 0).
+    while (size <= max_file_size && text.size() <= max_file_size &&
+           text.size() - (text.rfind('\n') + 1) <= max_line_length &&
+           (file.read(chunk, sizeof chunk) || file.gcount() > 0)) {
+        text.append(chunk, static_cast<std::size_t>(file.gcount()));
+    }
+    if (std::max<std::uintmax_t>(size, text.size()) > max_file_size) {
+        error_text = path + ": larger than 1 GiB, the most a replay may hold";
+        return Result::format_error;
     }
     if (file.bad()) {
         error_text = path + ": cannot read: " + std::strerror(errno);
@@ -59,18 +42,15 @@ ReplayReader::Result ReplayReader::load(const std::string& path) {
     return parse(text, path);
 }
 
-ReplayReader::Result ReplayReader::formatError(const std::string& what) {
-    return formatError(line_number, what);
-}
-
-ReplayReader::Result ReplayReader::formatError(long line, const std::string& what) {
-    error_text = name + ":" + std::to_string(line) + ": " + what;
+ReplayReader::Result ReplayReader::formatError(const std::string& what, long line) {
+    error_text = name + ":" + std::to_string(line > 0 ? line : line_number) + ": " + what;
     return Result::format_error;
 }
 
 // Appends the bytes a data line stands for. joins_next tells whether the line ends in an
 // unescaped backslash, which suppresses the line feed after it.
-bool ReplayReader::decodeLine(std::string_view line, std::string& datagram, bool& joins_next) {
+ReplayReader::Result ReplayReader::decodeLine(std::string_view line, std::string& datagram,
+                                              bool& joins_next) {
     joins_next = false;
     for (std::size_t i = 0; i < line.size(); ++i) {
         const std::size_t backslash = std::min(line.find('\\', i), line.size());
@@ -81,14 +61,11 @@ bool ReplayReader::decodeLine(std::string_view line, std::string& datagram, bool
         }
         if (i + 1 == line.size()) {
             joins_next = true;
-            return true;
+            return Result::ok;
         }
         const char kind = line[++i];
-        // "\\" "\r" "\n" "\t" "\0": the byte after the backslash and the byte it stands for.
-        constexpr std::string_view simple = "\\rnt0";
-        constexpr std::string_view meaning("\\\r\n\t\0", 5);
-        if (const std::size_t k = simple.find(kind); k != std::string_view::npos) {
-            datagram += meaning[k];
+        if (const std::size_t k = escape_letters.find(kind); k != std::string_view::npos) {
+            datagram += escaped_bytes[k];
             continue;
         }
         if (kind != 'x') {
@@ -96,81 +73,63 @@ bool ReplayReader::decodeLine(std::string_view line, std::string& datagram, bool
             const std::string escape = shown >= 0x20 && shown < 0x7F
                                            ? std::string("\\") + kind
                                            : "a backslash before byte " + std::to_string(shown);
-            formatError("column " + std::to_string(i) + ": unknown escape " + escape +
-                        " (known: \\\\ \\r \\n \\t \\0 \\xHH)");
-            return false;
+            return formatError("column " + std::to_string(i) + ": unknown escape " + escape +
+                               " (known: \\\\ \\r \\n \\t \\0 \\xHH)");
         }
         // Two hexadecimal digits, no more and no fewer.
         unsigned value = 0;
         const char* digits = line.data() + i + 1;
         if (i + 2 >= line.size() ||
             std::from_chars(digits, digits + 2, value, 16).ptr != digits + 2) {
-            formatError("column " + std::to_string(i) +
-                        ": \\x must be followed by two hexadecimal digits");
-            return false;
+            return formatError("column " + std::to_string(i) +
+                               ": \\x must be followed by two hexadecimal digits");
         }
         datagram += static_cast<char>(value);
         i += 2;
     }
-    return true;
+    return Result::ok;
 }
 
-bool ReplayReader::readDirective(const std::string& line) {
-    const std::string keyword = "@delay";
-    const std::size_t keyword_end = line.find_first_of(" \t");
-    if (line.compare(0, keyword_end, keyword) != 0) {
-        formatError("unknown directive \"" + line.substr(0, keyword_end) +
-                    "\" (only @delay is known; a datagram line that begins with @ is "
-                    "written \\x40)");
-        return false;
+ReplayReader::Result ReplayReader::readDirective(std::string_view line) {
+    std::vector<std::string_view> words; // split at blanks and tabs; the first is "@..."
+    for (std::size_t start = 0, end = 0; start != std::string_view::npos;
+         start = line.find_first_not_of(" \t", end)) {
+        end = line.find_first_of(" \t", start);
+        words.push_back(line.substr(start, end - start));
     }
-    const std::size_t value_start = line.find_first_not_of(" \t", keyword_end);
-    const std::size_t value_end = value_start == std::string::npos
-                                      ? std::string::npos
-                                      : line.find_first_of(" \t", value_start);
-    const std::string value = value_start == std::string::npos
-                                  ? std::string()
-                                  : line.substr(value_start, value_end - value_start);
-    if (value_end != std::string::npos &&
-        line.find_first_not_of(" \t", value_end) != std::string::npos) {
-        formatError("unexpected text after the delay in \"" + line + "\"");
-        return false;
+    if (words[0] != "@delay") {
+        return formatError("unknown directive \"" + std::string(words[0]) +
+                           "\" (only @delay is known; a datagram line that begins with @ is "
+                           "written \\x40)");
     }
+    if (words.size() > 2) {
+        return formatError("unexpected text after the delay in \"" + std::string(line) + "\"");
+    }
+    const std::string value(words.size() > 1 ? words[1] : "");
     double delay = 0.0;
     if (!parseDecimal(value, delay) || delay > max_delay_ms) {
-        formatError("bad delay \"" + value +
-                    "\": @delay needs milliseconds, a decimal number from 0 to 86400000");
-        return false;
+        return formatError("bad delay \"" + value +
+                           "\": @delay needs milliseconds, a decimal number from 0 to 86400000");
     }
     if (pending_delay) {
-        formatError("a second @delay for the same frame (the first is on line " +
-                    std::to_string(pending_delay_line) + ")");
-        return false;
+        return formatError("a second @delay for the same frame (the first is on line " +
+                           std::to_string(pending_delay_line) + ")");
     }
     pending_delay = delay;
     pending_delay_line = line_number;
-    return true;
+    return Result::ok;
 }
 
 ReplayReader::Result ReplayReader::parse(std::string_view text, const std::string& file_name) {
     name = file_name;
     frames_read.clear();
     error_text.clear();
-    // Every datagram goes into one buffer, sized once: decoding only shortens lines, and the
-    // one byte it may add is a line feed after a last line that has none.
-    datagrams.clear();
-    datagrams.shrink_to_fit();
+    // Every datagram goes into one buffer, which the frames point into. It is sized once and
+    // never reallocated: decoding only shortens lines, and the one byte it may add is a line
+    // feed after a last line that has none.
+    datagrams = std::string();
     datagrams.reserve(text.size() + 1);
-    starts.clear();
-    const Result result = parseLines(text);
-    for (std::size_t i = 0; i < frames_read.size(); ++i) {
-        const std::size_t end = i + 1 < starts.size() ? starts[i + 1] : datagrams.size();
-        frames_read[i].datagram = std::string_view(datagrams).substr(starts[i], end - starts[i]);
-    }
-    return result;
-}
-
-ReplayReader::Result ReplayReader::parseLines(std::string_view text) {
+    std::size_t frame_start = 0; // where the last frame's datagram begins in datagrams
     line_number = 0;
     pending_delay.reset();
     bool in_block = false;
@@ -187,7 +146,7 @@ ReplayReader::Result ReplayReader::parseLines(std::string_view text) {
         if (!line.empty() && line.back() == '\r') {
             line.remove_suffix(1); // a file saved with CR LF line ends
         }
-        if (isBlank(line)) {
+        if (line.find_first_not_of(" \t") == std::string_view::npos) {
             in_block = false;
             continue;
         }
@@ -199,7 +158,7 @@ ReplayReader::Result ReplayReader::parseLines(std::string_view text) {
                 return formatError("a directive inside a frame: end the frame with a blank line "
                                    "first (a datagram line that begins with @ is written \\x40)");
             }
-            if (!readDirective(std::string(line))) {
+            if (readDirective(line) != Result::ok) {
                 return Result::format_error;
             }
             continue;
@@ -207,24 +166,25 @@ ReplayReader::Result ReplayReader::parseLines(std::string_view text) {
         if (!in_block) {
             in_block = true;
             frames_read.push_back({{}, pending_delay, line_number});
-            starts.push_back(datagrams.size());
+            frame_start = datagrams.size();
             pending_delay.reset();
         }
         bool joins_next = false;
-        if (!decodeLine(line, datagrams, joins_next)) {
+        if (decodeLine(line, datagrams, joins_next) != Result::ok) {
             return Result::format_error;
         }
         if (!joins_next) {
             datagrams += '\n';
         }
-        if (datagrams.size() - starts.back() > max_datagram) {
-            return formatError(frames_read.back().line,
-                               "the frame is longer than " + std::to_string(max_datagram) +
-                                   " bytes, the most one UDP datagram carries");
+        frames_read.back().datagram = std::string_view(datagrams).substr(frame_start);
+        if (frames_read.back().datagram.size() > max_datagram) {
+            return formatError("the frame is longer than " + std::to_string(max_datagram) +
+                                   " bytes, the most one UDP datagram carries",
+                               frames_read.back().line);
         }
     }
     if (pending_delay) {
-        return formatError(pending_delay_line, "@delay is not followed by a frame");
+        return formatError("@delay is not followed by a frame", pending_delay_line);
     }
     return Result::ok;
 }

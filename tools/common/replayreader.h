@@ -34,6 +34,10 @@ public:
     // The largest file, 1 GiB: about 50 minutes of a 2-Skywand stream at 1000 Hz as recorded.
     // Loading holds the text and its frames at once, a little more than twice the file.
     static constexpr std::size_t max_file_size = std::size_t{1} << 30;
+    // The escapes of one letter, "\\" "\r" "\n" "\t" "\0": the letter after the backslash and
+    // the byte it stands for.
+    static constexpr std::string_view escape_letters = "\\rnt0";
+    static constexpr std::string_view escaped_bytes{"\\\r\n\t\0", 5};
     // The longest "@delay" accepted, one day, so that no schedule can overflow.
     static constexpr double max_delay_ms = 86400000.0;
 
@@ -53,15 +57,12 @@ public:
     const std::string& error() const { return error_text; }
 
 private:
-    Result parseLines(std::string_view text);
-    Result formatError(const std::string& what);
-    Result formatError(long line, const std::string& what);
-    bool decodeLine(std::string_view line, std::string& datagram, bool& joins_next);
-    bool readDirective(const std::string& line);
+    Result formatError(const std::string& what, long line = 0); // 0: the line being read
+    Result decodeLine(std::string_view line, std::string& datagram, bool& joins_next);
+    Result readDirective(std::string_view line);
 
     std::vector<ReplayFrame> frames_read;
-    std::string datagrams;           // every frame's datagram, one after the other
-    std::vector<std::size_t> starts; // where each frame's datagram begins in datagrams
+    std::string datagrams; // every frame's datagram, one after the other
     std::string name;
     long line_number = 0;
     std::optional<double> pending_delay; // from an "@delay" line, for the next frame

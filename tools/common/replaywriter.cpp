@@ -1,6 +1,7 @@
 #include "replaywriter.h"
 
 #include "decimaltext.h"
+#include "replayreader.h"
 
 #include <cmath>
 #include <fmt/format.h>
@@ -8,14 +9,6 @@
 #include <string_view>
 
 namespace {
-
-void appendHexEscape(std::string& out, unsigned char byte) {
-    fmt::format_to(std::back_inserter(out), "\\x{:02X}", byte);
-}
-
-bool onlySpaces(std::string_view text) {
-    return text.find_first_not_of(' ') == std::string_view::npos;
-}
 
 // Appends one datagram line (without its line feed) as one line of the file. Escaping keeps the
 // line from being read as anything but data: a leading '#' or '@' would be a comment or a
@@ -27,21 +20,16 @@ void appendLine(std::string& out, std::string_view line, bool ends_with_line_fee
         out += ends_with_line_feed ? "\\n\\\n" : "\\\n";
         return;
     }
-    const bool blank_looking = onlySpaces(line);
+    const bool blank_looking = line.find_first_not_of(' ') == std::string_view::npos;
     for (std::size_t i = 0; i < line.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(line[i]);
-        if (i == 0 && (c == '#' || c == '@' || (c == ' ' && blank_looking))) {
-            appendHexEscape(out, c);
-        } else if (c == '\\') {
-            out += "\\\\";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\0') {
-            out += "\\0";
-        } else if (c < 0x20 || c >= 0x7F) {
-            appendHexEscape(out, c);
+        if (const std::size_t k = ReplayReader::escaped_bytes.find(line[i]);
+            k != std::string_view::npos) {
+            out += '\\';
+            out += ReplayReader::escape_letters[k];
+        } else if (c < 0x20 || c >= 0x7F ||
+                   (i == 0 && (c == '#' || c == '@' || (c == ' ' && blank_looking)))) {
+            fmt::format_to(std::back_inserter(out), "\\x{:02X}", c);
         } else {
             out += static_cast<char>(c);
         }
