@@ -47,25 +47,22 @@ ReplayReader::Result ReplayReader::formatError(const std::string& what, long lin
     return Result::format_error;
 }
 
-// Appends the bytes a data line stands for. joins_next tells whether the line ends in an
-// unescaped backslash, which suppresses the line feed after it.
-ReplayReader::Result ReplayReader::decodeLine(std::string_view line, std::string& datagram,
-                                              bool& joins_next) {
-    joins_next = false;
+// Appends the bytes a data line stands for, and the line feed after it unless the line ends
+// in an unescaped backslash, which joins it to the next line.
+ReplayReader::Result ReplayReader::decodeLine(std::string_view line) {
     for (std::size_t i = 0; i < line.size(); ++i) {
         const std::size_t backslash = std::min(line.find('\\', i), line.size());
-        datagram.append(line.substr(i, backslash - i));
+        datagrams.append(line.substr(i, backslash - i));
         i = backslash;
+        if (i + 1 == line.size()) {
+            return Result::ok;
+        }
         if (i == line.size()) {
             break;
         }
-        if (i + 1 == line.size()) {
-            joins_next = true;
-            return Result::ok;
-        }
         const char kind = line[++i];
         if (const std::size_t k = escape_letters.find(kind); k != std::string_view::npos) {
-            datagram += escaped_bytes[k];
+            datagrams += escaped_bytes[k];
             continue;
         }
         if (kind != 'x') {
@@ -84,9 +81,10 @@ ReplayReader::Result ReplayReader::decodeLine(std::string_view line, std::string
             return formatError("column " + std::to_string(i) +
                                ": \\x must be followed by two hexadecimal digits");
         }
-        datagram += static_cast<char>(value);
+        datagrams += static_cast<char>(value);
         i += 2;
     }
+    datagrams += '\n';
     return Result::ok;
 }
 
@@ -169,12 +167,8 @@ ReplayReader::Result ReplayReader::parse(std::string_view text, const std::strin
             frame_start = datagrams.size();
             pending_delay.reset();
         }
-        bool joins_next = false;
-        if (decodeLine(line, datagrams, joins_next) != Result::ok) {
+        if (decodeLine(line) != Result::ok) {
             return Result::format_error;
-        }
-        if (!joins_next) {
-            datagrams += '\n';
         }
         frames_read.back().datagram = std::string_view(datagrams).substr(frame_start);
         if (frames_read.back().datagram.size() > max_datagram) {

@@ -45,7 +45,6 @@ public:
     ReplayReader(const ReplayReader&) = delete; // the frames point into the reader
     ReplayReader& operator=(const ReplayReader&) = delete;
 
-    // Reads and parses the file.
     Result load(const std::string& path);
     // Parses the text of a replay file; name is used in messages.
     Result parse(std::string_view text, const std::string& name);
@@ -58,7 +57,7 @@ public:
 
 private:
     Result formatError(const std::string& what, long line = 0); // 0: the line being read
-    Result decodeLine(std::string_view line, std::string& datagram, bool& joins_next);
+    Result decodeLine(std::string_view line);
     Result readDirective(std::string_view line);
 
     std::vector<ReplayFrame> frames_read;

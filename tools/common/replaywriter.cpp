@@ -53,15 +53,10 @@ void ReplayWriter::separateFromPreviousFrame() {
 
 void ReplayWriter::writeComment(const std::string& text) {
     separateFromPreviousFrame();
-    std::string_view rest(text);
-    while (true) {
-        const std::size_t end = rest.find('\n');
-        const std::string_view line = rest.substr(0, end);
+    for (std::size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
+        end = text.find('\n', start);
+        const std::string_view line = std::string_view(text).substr(start, end - start);
         out << (line.empty() ? "#" : "# ") << line << '\n';
-        if (end == std::string_view::npos) {
-            break;
-        }
-        rest.remove_prefix(end + 1);
     }
 }
 
@@ -78,18 +73,13 @@ std::string ReplayWriter::encodeDatagram(const std::string& datagram) {
     std::string out;
     out.reserve(datagram.size() + datagram.size() / 8 + 4);
     const std::string_view text(datagram);
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t line_feed = text.find('\n', start);
-        if (line_feed == std::string_view::npos) {
-            // The rest has no line feed: written with a trailing backslash, unless nothing is
-            // left after a final line feed. The empty datagram is the single line "\".
-            if (start < text.size() || text.empty()) {
-                appendLine(out, text.substr(start), false);
-            }
-            return out;
+    for (std::size_t start = 0, end = 0; end != std::string_view::npos; start = end + 1) {
+        end = text.find('\n', start);
+        // The rest after the last line feed is written with a trailing backslash, unless it is
+        // empty. The empty datagram is the single line "\".
+        if (end != std::string_view::npos || start < text.size() || text.empty()) {
+            appendLine(out, text.substr(start, end - start), end != std::string_view::npos);
         }
-        appendLine(out, text.substr(start, line_feed - start), true);
-        start = line_feed + 1;
     }
+    return out;
 }
