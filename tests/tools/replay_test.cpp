@@ -9,28 +9,12 @@
 
 #include <chrono>
 #include <filesystem>
-#include <memory>
 #include <random>
 #include <sstream>
 
 namespace {
 
 using namespace std::string_literals;
-
-struct Read {
-    std::unique_ptr<ReplayReader> reader = std::make_unique<ReplayReader>(); // holds the bytes
-    std::vector<ReplayFrame> frames; // every frame up to the first error
-    ReplayReader::Result result;
-    std::string error;
-};
-
-Read readAll(const std::string& text) {
-    Read read;
-    read.result = read.reader->parse(text, "test.replay");
-    read.frames = read.reader->frames();
-    read.error = read.reader->error();
-    return read;
-}
 
 TEST(Replay, WrittenDatagramsComeBackByteForByte) {
     // Random strings of the bytes that matter to the format, so that every neighbourhood of
@@ -49,9 +33,9 @@ TEST(Replay, WrittenDatagramsComeBackByteForByte) {
     for (std::size_t i = 0; i < datagrams.size(); ++i) {
         writer.writeFrame(datagrams[i], i / 7.0);
     }
-    const Read read = readAll(out.str());
-    ASSERT_EQ(read.result, ReplayReader::Result::ok) << read.error;
-    const std::vector<ReplayFrame>& back = read.frames;
+    ReplayReader reader;
+    ASSERT_EQ(reader.parse(out.str(), "test.replay"), ReplayReader::Result::ok) << reader.error();
+    const std::vector<ReplayFrame>& back = reader.frames();
     ASSERT_EQ(back.size(), datagrams.size());
     for (std::size_t i = 0; i < datagrams.size(); ++i) {
         EXPECT_EQ(back[i].datagram, datagrams[i]) << i;
@@ -60,10 +44,13 @@ TEST(Replay, WrittenDatagramsComeBackByteForByte) {
 }
 
 TEST(Replay, HandWrittenFileReadsAsDocumented) {
-    const Read read = readAll("# comment\r\n\nfr 1\nts 0.0\n\n  \t \n@delay 20\nfr 2\r\n# skipped\n"
-                              "6df2 1\\\n [0]\n\n@delay .5\nfr 3\\r\\n\\\n\nfr\\t4\\x41\\0\\\\\n");
-    ASSERT_EQ(read.result, ReplayReader::Result::ok) << read.error;
-    const std::vector<ReplayFrame>& frames = read.frames;
+    ReplayReader reader;
+    ASSERT_EQ(reader.parse("# comment\r\n\nfr 1\nts 0.0\n\n  \t \n@delay 20\nfr 2\r\n# skipped\n"
+                           "6df2 1\\\n [0]\n\n@delay .5\nfr 3\\r\\n\\\n\nfr\\t4\\x41\\0\\\\\n",
+                           "test.replay"),
+              ReplayReader::Result::ok)
+        << reader.error();
+    const std::vector<ReplayFrame>& frames = reader.frames();
     ASSERT_EQ(frames.size(), 4u);
     EXPECT_EQ(frames[0].datagram, "fr 1\nts 0.0\n");
     EXPECT_FALSE(frames[0].delay_ms);
@@ -86,25 +73,29 @@ TEST(Replay, MalformedFilesAreRefusedNamingFileAndLine) {
         {"x\n" + std::string(ReplayReader::max_datagram, 'y') + "\n", "longer than 65507"},
     };
     for (const auto& [text, message] : cases) {
-        const Read read = readAll(text);
-        EXPECT_EQ(read.result, ReplayReader::Result::format_error) << text.substr(0, 20);
-        EXPECT_NE(read.error.find(message), std::string::npos) << read.error;
+        ReplayReader reader;
+        EXPECT_EQ(reader.parse(text, "test.replay"), ReplayReader::Result::format_error)
+            << text.substr(0, 20);
+        EXPECT_NE(reader.error().find(message), std::string::npos) << reader.error();
     }
 }
 
-// Regression: an endless file without line ends was read until memory ran out. A file over the
-// size limit (here a sparse one) is refused before it is read.
-TEST(Replay, EndlessOrHugeFilesAreRefusedPromptly) {
+// Regression: a file without line ends was read until memory ran out, and a folder was said to
+// be over 1 GiB. A file over the limit (here a sparse one) is refused before it is read.
+TEST(Replay, EndlessHugeOrUnreadableFilesAreRefusedPromptly) {
     TempDir folder;
     const std::string huge = folder.file("huge.replay");
     writeFile(huge, "fr 1\n");
     std::filesystem::resize_file(huge, ReplayReader::max_file_size + 1);
-    const std::pair<std::string, std::string> cases[] = {
-        {"/dev/zero", "/dev/zero:1: a line longer than"}, {huge, "larger than 1 GiB"}};
-    for (const auto& [path, message] : cases) {
+    using Result = ReplayReader::Result;
+    const std::tuple<std::string, std::string, Result> cases[] = {
+        {"/dev/zero", "/dev/zero:1: a line longer than", Result::format_error},
+        {huge, "larger than 1 GiB", Result::format_error},
+        {folder.path, folder.path + ": cannot read: Is a directory", Result::io_error}};
+    for (const auto& [path, message, result] : cases) {
         const auto start = std::chrono::steady_clock::now();
         ReplayReader reader;
-        EXPECT_EQ(reader.load(path), ReplayReader::Result::format_error);
+        EXPECT_EQ(reader.load(path), result);
         EXPECT_NE(reader.error().find(message), std::string::npos) << reader.error();
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
     }
