@@ -2,7 +2,6 @@
 
 #include "hostlookup.h"
 
-#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -44,9 +43,8 @@ void CommandServer::serve(std::int64_t wait_ns) {
     for (const Client& client : clients) {
         watched.push_back({client.fd, POLLIN, 0});
     }
-    const std::int64_t wait = std::max<std::int64_t>(wait_ns, 0);
-    const timespec timeout{static_cast<time_t>(wait / 1'000'000'000),
-                           static_cast<long>(wait % 1'000'000'000)};
+    const timespec timeout{static_cast<time_t>(wait_ns / 1'000'000'000),
+                           static_cast<long>(wait_ns % 1'000'000'000)};
     if (::ppoll(watched.data(), watched.size(), &timeout, nullptr) <= 0) {
         return; // nothing came, or a signal: the simulator looks at its stop flag
     }
@@ -91,23 +89,19 @@ bool CommandServer::serveClient(Client& client) {
             client.discarding = byte != '\0';
             continue;
         }
-        if (byte == '\0') {
-            const std::string request = std::move(client.pending);
-            client.pending.clear();
-            if (!reply(client, protocol.handle(request, frame_counter))) {
-                return false;
-            }
-            continue;
-        }
-        client.pending += byte;
-        if (client.pending.size() > CommandProtocol::max_request) {
-            client.pending.clear();
-            client.discarding = true;
-            if (!reply(client, CommandProtocol::errorReply(CommandProtocol::request_too_long,
-                                                           "request longer than 200 characters"))) {
-                return false;
+        if (byte != '\0') {
+            client.pending += byte;
+            if (client.pending.size() <= CommandProtocol::max_request) {
+                continue;
             }
         }
+        // A whole request, or one already too long to be one, which the protocol refuses; the
+        // rest of that is dropped up to its NUL.
+        client.discarding = byte != '\0';
+        if (!reply(client, protocol.handle(client.pending, frame_counter))) {
+            return false;
+        }
+        client.pending.clear();
     }
     return true;
 }

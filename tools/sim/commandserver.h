@@ -15,7 +15,8 @@
 // its NUL is answered with an error and its bytes are dropped up to the NUL.
 //
 // The server has no thread: the simulator calls serve() while it waits for a frame's send time,
-// and between frames when it does not wait.
+// and between frames when it does not wait. Until start() it watches no socket, and serve() is
+// a plain wait.
 class CommandServer {
 public:
     static constexpr int max_clients = 16;
