@@ -50,6 +50,7 @@ private:
 
     CommandProtocol protocol;
     int listen_fd = -1;
+    int timer_fd; // ends a wait
     unsigned short bound_port = 0;
     std::vector<Client> clients;
     std::vector<pollfd> watched; // kept, so that looking at the port does not allocate

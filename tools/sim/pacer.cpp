@@ -15,11 +15,10 @@ std::int64_t nowNs() {
 
 } // namespace
 
-Pacer::Pacer(std::function<void(std::int64_t)> wait) : wait(std::move(wait)) {
+Pacer::Pacer(std::function<void(std::int64_t)> wait) : wait(std::move(wait)), start_ns(nowNs()) {
     // The kernel may let a wait overrun by its timer slack (50 us by default) to batch
     // wake-ups; at 2000 Hz that is a tenth of the interval, so ask for the least slack.
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-    start_ns = nowNs();
 }
 
 std::int64_t Pacer::elapsedNs() const {
