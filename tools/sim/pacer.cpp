@@ -25,25 +25,22 @@ std::int64_t Pacer::elapsedNs() const {
     return nowNs() - start_ns;
 }
 
-std::int64_t Pacer::waitUntil(std::int64_t offset_ns, const std::atomic<bool>& stop) {
+bool Pacer::waitUntil(std::int64_t offset_ns, const std::atomic<bool>& stop) {
     const std::int64_t target = start_ns + shift_ns + offset_ns;
     std::int64_t now = nowNs();
     if (now - target > max_lag_ns) {
         shift_ns += now - target;
         ++resync_count;
-        return now - start_ns;
+        return true;
     }
     // Wait in steps so that a stop request is seen soon even when the signal that set it
     // arrived just before the wait began.
     while (now < target) {
         if (stop.load()) {
-            return -1;
+            return false;
         }
         wait(std::min(target - now, stop_check_ns));
         now = nowNs();
     }
-    if (stop.load()) {
-        return -1;
-    }
-    return target - start_ns;
+    return !stop.load();
 }

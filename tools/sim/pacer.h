@@ -21,9 +21,8 @@ public:
     explicit Pacer(std::function<void(std::int64_t wait_ns)> wait);
 
     // Waits until the frame due at offset_ns (since the start, plus any shift of the schedule).
-    // Returns the time the frame is scheduled for, since the start, in nanoseconds; or -1 when
-    // stop was set while waiting. The flag is checked at least every 100 ms.
-    std::int64_t waitUntil(std::int64_t offset_ns, const std::atomic<bool>& stop);
+    // False when stop was set while waiting; the flag is checked at least every 100 ms.
+    bool waitUntil(std::int64_t offset_ns, const std::atomic<bool>& stop);
 
     std::int64_t elapsedNs() const;
     // How far the schedule has been moved on, in nanoseconds.

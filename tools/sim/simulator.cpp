@@ -160,7 +160,7 @@ int simulate(const SimOptions& options, const std::atomic<bool>& stop, std::ostr
             }
             break;
         }
-        if (!fast && pacer.waitUntil(offset_ns, stop) < 0) {
+        if (!fast && !pacer.waitUntil(offset_ns, stop)) {
             break;
         }
         // The number of the frame being sent; a replay (which takes no --first-frame) counts
