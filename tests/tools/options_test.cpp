@@ -24,6 +24,7 @@ TEST(Options, BadArgumentsExitWith2NamingTheOption) {
         // nanosecond counter made the program stop after one frame and report success.
         {OMBRIX_SIM_PATH, {"--rate", "0.0009"}, "--rate: needs frames per second from 0.001"},
         {OMBRIX_SIM_PATH, {"--replay", "f", "--skywands", "1"}, "--skywands"},
+        {OMBRIX_SIM_PATH, {"--layout", "x"}, "--layout: needs \"new\" or \"old\", not \"x\""},
         {OMBRIX_SIM_PATH, {"--loop"}, "--loop requires --replay"},
         {OMBRIX_SIM_PATH, {"--command-port=65536"}, "--command-port"},
         {OMBRIX_SIM_PATH, {"--param", "a=1"}, "--param requires --command-port"},

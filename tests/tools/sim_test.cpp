@@ -77,12 +77,13 @@ std::string exchange(unsigned short port, const std::vector<std::string>& pieces
 }
 
 // The command port answers on the wire with exact bytes, one reply per request (text and one
-// NUL) however the requests arrive, while frames go out; every stop signal ends the run cleanly.
+// NUL) however they arrive, while frames go out as asked; every stop signal ends the run cleanly.
 TEST(Simulator, ProgramServesItsCommandPortAndStopsOnSignals) {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         UdpSocket receiver;
-        ChildProcess sim(OMBRIX_SIM_PATH, {"--port", std::to_string(receiver.port()),
-                                           "--command-port=0", "--param", "lab room=3 west"});
+        ChildProcess sim(OMBRIX_SIM_PATH,
+                         {"--port", std::to_string(receiver.port()), "--layout", "old",
+                          "--line-end", "lf", "--command-port=0", "--param", "lab room=3 west"});
         const std::string start = sim.firstOutputLine();
         const std::size_t colon = start.find(':', start.find("command port"));
         ASSERT_NE(colon, std::string::npos) << start;
@@ -93,7 +94,7 @@ TEST(Simulator, ProgramServesItsCommandPortAndStopsOnSignals) {
                   "ombrix set lab room 3 west\0ombrix ok\0ombrix err 12 \"parameter is "
                   "read-only\"\0ombrix err 1 \"requests begin with 'ombrix '\"\0ombrix err 2 "
                   "\"request longer than 200 characters\"\0ombrix ok\0"s);
-        EXPECT_EQ(receiver.receive().value_or("").rfind("fr 1\r\n", 0), 0u);
+        EXPECT_EQ(receiver.receive().value_or("").rfind("fr 1\nts 0.000000\n6df 2 [", 0), 0u);
         sim.signal(signal);
         EXPECT_EQ(sim.wait(), 0) << sim.errors();
         EXPECT_NE(sim.output().find(" sent in "), std::string::npos) << sim.output();

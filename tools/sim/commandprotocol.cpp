@@ -1,51 +1,52 @@
 #include "commandprotocol.h"
 
 #include <algorithm>
-#include <vector>
+#include <fmt/format.h>
+#include <fmt/ranges.h>
 
 namespace {
 
 const std::string request_prefix = "ombrix ";
 
-// Words separated by runs of blanks, each with where it begins in the text.
-struct Word {
-    std::string text;
-    std::size_t start;
-    std::size_t end;
+enum ErrorCode {
+    unknown_request = 1,
+    request_too_long = 2,
+    missing_parameter = 10,
+    unknown_parameter = 11,
+    read_only_parameter = 12,
+    missing_value = 13,
+    value_too_long = 14,
 };
 
-std::vector<Word> splitWords(const std::string& text) {
-    std::vector<Word> words;
-    std::size_t pos = 0;
-    while (true) {
-        pos = text.find_first_not_of(' ', pos);
-        if (pos == std::string::npos) {
-            return words;
-        }
-        const std::size_t end = std::min(text.find(' ', pos), text.size());
-        words.push_back({text.substr(pos, end - pos), pos, end});
-        pos = end;
+// The words of the text, separated by runs of blanks; they point into the text.
+std::vector<std::string_view> splitWords(std::string_view text) {
+    std::vector<std::string_view> words;
+    std::size_t end = 0;
+    for (std::size_t pos; (pos = text.find_first_not_of(' ', end)) != std::string_view::npos;) {
+        end = std::min(text.find(' ', pos), text.size());
+        words.push_back(text.substr(pos, end - pos));
     }
+    return words;
 }
 
-// A word of digits loses its leading zeros, so that "01" names the same as "1".
-std::string normaliseWord(const std::string& word) {
-    if (word.find_first_not_of("0123456789") != std::string::npos) {
-        return word;
-    }
-    const std::size_t first = word.find_first_not_of('0');
-    return first == std::string::npos ? "0" : word.substr(first);
-}
-
-std::string normaliseName(const std::vector<Word>& words, std::size_t count) {
+// The parameter name that words first to last - 1 give, as names compare: one blank between
+// the words, and a word of digits without its leading zeros, so that "01" names the same as "1".
+std::string nameOf(const std::vector<std::string_view>& words, std::size_t first,
+                   std::size_t last) {
     std::string name;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (i > 0) {
-            name += ' ';
+    for (std::size_t i = first; i < last; ++i) {
+        std::string_view word = words[i];
+        if (word.find_first_not_of("0123456789") == std::string_view::npos) {
+            word.remove_prefix(std::min(word.find_first_not_of('0'), word.size() - 1));
         }
-        name += normaliseWord(words[i].text);
+        name.append(i > first ? " " : "").append(word);
     }
     return name;
+}
+
+// The reply that carries a parameter's value; a value is only stored if it fits.
+std::string setReply(const std::string& name, std::string_view value) {
+    return fmt::format("ombrix set {} {}", name, value);
 }
 
 std::string replaceAll(std::string text, char from, char to) {
@@ -63,28 +64,20 @@ std::string withQuotedText(const std::string& head, const std::string& text) {
     return head + "\"" + quoted + "\"";
 }
 
-} // namespace
-
-std::string CommandProtocol::errorReply(int code, const std::string& text) {
-    return withQuotedText("ombrix err " + std::to_string(code) + " ", text);
+std::string errorReply(ErrorCode code, const std::string& text) {
+    return withQuotedText(fmt::format("ombrix err {} ", static_cast<int>(code)), text);
 }
+
+} // namespace
 
 bool CommandProtocol::defineParameter(const std::string& name, const std::string& value,
                                       bool writable) {
-    const std::vector<Word> words = splitWords(name);
-    if (words.empty()) {
+    const std::vector<std::string_view> words = splitWords(name);
+    const Parameter parameter{fmt::format("{}", fmt::join(words, " ")), value, writable};
+    if (words.empty() || setReply(parameter.name, value).size() > max_reply) {
         return false;
     }
-    Parameter parameter;
-    for (const Word& word : words) {
-        parameter.name += (parameter.name.empty() ? "" : " ") + word.text;
-    }
-    parameter.value = value;
-    parameter.writable = writable;
-    if (std::string("ombrix set ").size() + parameter.name.size() + 1 + value.size() > max_reply) {
-        return false;
-    }
-    parameters[normaliseName(words, words.size())] = parameter;
+    parameters[nameOf(words, 0, words.size())] = parameter;
     return true;
 }
 
@@ -110,13 +103,12 @@ std::string CommandProtocol::handle(const std::string& request, std::uint32_t fr
     if (request.compare(0, request_prefix.size(), request_prefix) != 0) {
         return errorReply(unknown_request, "requests begin with 'ombrix '");
     }
-    const std::string text = request.substr(request_prefix.size());
-    const std::vector<Word> words = splitWords(text);
+    const std::string_view text = std::string_view(request).substr(request_prefix.size());
+    const std::vector<std::string_view> words = splitWords(text);
     if (words.empty()) {
         return errorReply(unknown_request, "empty command");
     }
-    const std::string& command = words[0].text;
-    if (command == "getmsg" && words.size() == 1) {
+    if (words[0] == "getmsg" && words.size() == 1) {
         if (messages.empty()) {
             return "ombrix ok";
         }
@@ -124,35 +116,27 @@ std::string CommandProtocol::handle(const std::string& request, std::uint32_t fr
         messages.pop_front();
         return reply;
     }
-    if (command == "get") {
-        return handleGet(text.substr(words[0].end));
+    if (words[0] != "get" && words[0] != "set") {
+        return "ombrix ok"; // any other command is accepted as the controller would
     }
-    if (command == "set") {
-        return handleSet(text.substr(words[0].end), frame_counter);
-    }
-    return "ombrix ok"; // any other command is accepted as the controller would
-}
-
-std::string CommandProtocol::handleGet(const std::string& text) {
-    const std::vector<Word> words = splitWords(text);
-    if (words.empty()) {
+    if (words.size() == 1) {
         return errorReply(missing_parameter, "parameter name missing");
     }
-    const auto found = parameters.find(normaliseName(words, words.size()));
-    if (found == parameters.end()) {
-        return errorReply(unknown_parameter, "unknown parameter");
+    if (words[0] == "set") {
+        return handleSet(text, words, frame_counter);
     }
-    return "ombrix set " + found->second.name + " " + found->second.value;
+    const auto found = parameters.find(nameOf(words, 1, words.size()));
+    return found == parameters.end() ? errorReply(unknown_parameter, "unknown parameter")
+                                     : setReply(found->second.name, found->second.value);
 }
 
-std::string CommandProtocol::handleSet(const std::string& text, std::uint32_t frame_counter) {
-    const std::vector<Word> words = splitWords(text);
-    if (words.empty()) {
-        return errorReply(missing_parameter, "parameter name missing");
-    }
+// "set" and the words of the text: a parameter's name, then its value.
+std::string CommandProtocol::handleSet(std::string_view text,
+                                       const std::vector<std::string_view>& words,
+                                       std::uint32_t frame_counter) {
     // The longest known name the text begins with and that leaves a value behind.
-    for (std::size_t count = words.size() - 1; count > 0; --count) {
-        const auto found = parameters.find(normaliseName(words, count));
+    for (std::size_t value_word = words.size() - 1; value_word > 1; --value_word) {
+        const auto found = parameters.find(nameOf(words, 1, value_word));
         if (found == parameters.end()) {
             continue;
         }
@@ -160,17 +144,16 @@ std::string CommandProtocol::handleSet(const std::string& text, std::uint32_t fr
         if (!parameter.writable) {
             return errorReply(read_only_parameter, "parameter is read-only");
         }
-        const std::string value = text.substr(words[count].start);
-        if (std::string("ombrix set ").size() + parameter.name.size() + 1 + value.size() >
-            max_reply) {
+        const std::string_view value = text.substr(words[value_word].data() - text.data());
+        if (setReply(parameter.name, value).size() > max_reply) {
             return errorReply(value_too_long, "value too long");
         }
         parameter.value = value;
         queueMessage("ombrix-sim", "info", frame_counter, 0,
-                     "parameter " + parameter.name + " set to " + value);
+                     "parameter " + parameter.name + " set to " + parameter.value);
         return "ombrix ok";
     }
-    if (parameters.count(normaliseName(words, words.size())) != 0) {
+    if (parameters.count(nameOf(words, 1, words.size())) != 0) {
         return errorReply(missing_value, "value missing");
     }
     return errorReply(unknown_parameter, "unknown parameter");

@@ -8,6 +8,8 @@
 #include <deque>
 #include <map>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // Requests begin with "ombrix ". "get <parameter>" answers "ombrix set <parameter> <value>";
 // "set <parameter> <value>" stores the value and answers "ombrix ok"; "getmsg" answers the
@@ -27,16 +29,6 @@ public:
     // Messages beyond this many push out the oldest.
     static constexpr std::size_t max_messages = 64;
 
-    enum ErrorCode {
-        unknown_request = 1,
-        request_too_long = 2,
-        missing_parameter = 10,
-        unknown_parameter = 11,
-        read_only_parameter = 12,
-        missing_value = 13,
-        value_too_long = 14,
-    };
-
     // Adds or replaces a parameter. False when the name has no word or the reply that would
     // carry the value is too long.
     bool defineParameter(const std::string& name, const std::string& value, bool writable);
@@ -50,11 +42,6 @@ public:
     // number of the frame being sent, for the messages that changes queue.
     std::string handle(const std::string& request, std::uint32_t frame_counter);
 
-    // "ombrix err <code> "<text>"", shortened to fit.
-    static std::string errorReply(int code, const std::string& text);
-
-    std::size_t queuedMessages() const { return messages.size(); }
-
 private:
     struct Parameter {
         std::string name; // as it was defined, words joined by one blank
@@ -62,8 +49,8 @@ private:
         bool writable = false;
     };
 
-    std::string handleGet(const std::string& text);
-    std::string handleSet(const std::string& text, std::uint32_t frame_counter);
+    std::string handleSet(std::string_view text, const std::vector<std::string_view>& words,
+                          std::uint32_t frame_counter);
 
     std::map<std::string, Parameter> parameters; // by normalised name
     std::deque<std::string> messages;            // reply texts, oldest first

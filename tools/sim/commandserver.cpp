@@ -2,22 +2,25 @@
 
 #include "hostlookup.h"
 
-#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/timerfd.h>
 #include <unistd.h>
 
-CommandServer::CommandServer(CommandProtocol protocol) : protocol(std::move(protocol)) {}
+CommandServer::CommandServer(CommandProtocol protocol)
+    : protocol(std::move(protocol)), timer_fd(timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC)) {}
 
 CommandServer::~CommandServer() {
     for (const Client& client : clients) {
         ::close(client.fd);
     }
-    if (listen_fd >= 0) {
-        ::close(listen_fd);
+    for (const int fd : {listen_fd, timer_fd}) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
     }
 }
 
@@ -40,19 +43,23 @@ bool CommandServer::start(const std::string& bind_address, unsigned short port,
 }
 
 void CommandServer::serve(std::int64_t wait_ns) {
-    watched.assign(1, {listen_fd, POLLIN, 0});
+    // The wait ends on a timer: the kernel lets a poll's own timeout overrun by a thousandth of
+    // its length (17 us at 60 Hz) to batch wake-ups, but not a timer's. The timeout stays, as a
+    // bound should the timer be missing.
+    const timespec wait{static_cast<time_t>(wait_ns / 1'000'000'000),
+                        static_cast<long>(wait_ns % 1'000'000'000)};
+    const itimerspec expiry{{0, 0}, wait};
+    timerfd_settime(timer_fd, 0, &expiry, nullptr);
+    watched.assign({{listen_fd, POLLIN, 0}, {timer_fd, POLLIN, 0}});
     for (const Client& client : clients) {
         watched.push_back({client.fd, POLLIN, 0});
     }
-    const std::int64_t wait = std::max<std::int64_t>(wait_ns, 0);
-    const timespec timeout{static_cast<time_t>(wait / 1'000'000'000),
-                           static_cast<long>(wait % 1'000'000'000)};
-    if (::ppoll(watched.data(), watched.size(), &timeout, nullptr) <= 0) {
+    if (::ppoll(watched.data(), watched.size(), &wait, nullptr) <= 0) {
         return; // nothing came, or a signal: the simulator looks at its stop flag
     }
     // Clients first, by index from the back, so that removing one keeps the others' places.
     for (std::size_t i = clients.size(); i-- > 0;) {
-        if (watched[i + 1].revents != 0 && !serveClient(clients[i])) {
+        if (watched[i + 2].revents != 0 && !serveClient(clients[i])) {
             ::close(clients[i].fd);
             clients.erase(clients.begin() + static_cast<long>(i));
         }
@@ -91,23 +98,19 @@ bool CommandServer::serveClient(Client& client) {
             client.discarding = byte != '\0';
             continue;
         }
-        if (byte == '\0') {
-            const std::string request = std::move(client.pending);
-            client.pending.clear();
-            if (!reply(client, protocol.handle(request, frame_counter))) {
-                return false;
-            }
-            continue;
-        }
-        client.pending += byte;
-        if (client.pending.size() > CommandProtocol::max_request) {
-            client.pending.clear();
-            client.discarding = true;
-            if (!reply(client, CommandProtocol::errorReply(CommandProtocol::request_too_long,
-                                                           "request longer than 200 characters"))) {
-                return false;
+        if (byte != '\0') {
+            client.pending += byte;
+            if (client.pending.size() <= CommandProtocol::max_request) {
+                continue;
             }
         }
+        // A whole request, or one already too long to be one, which the protocol refuses; the
+        // rest of that is dropped up to its NUL.
+        client.discarding = byte != '\0';
+        if (!reply(client, protocol.handle(client.pending, frame_counter))) {
+            return false;
+        }
+        client.pending.clear();
     }
     return true;
 }

@@ -15,7 +15,8 @@
 // its NUL is answered with an error and its bytes are dropped up to the NUL.
 //
 // The server has no thread: the simulator calls serve() while it waits for a frame's send time,
-// and between frames when it does not wait.
+// and between frames when it does not wait. Until start() it watches no socket, and serve() is
+// a plain wait.
 class CommandServer {
 public:
     static constexpr int max_clients = 16;
@@ -49,6 +50,7 @@ private:
 
     CommandProtocol protocol;
     int listen_fd = -1;
+    int timer_fd; // ends a wait
     unsigned short bound_port = 0;
     std::vector<Client> clients;
     std::vector<pollfd> watched; // kept, so that looking at the port does not allocate

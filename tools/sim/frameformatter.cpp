@@ -9,8 +9,6 @@ namespace {
 
 using Out = std::back_insert_iterator<std::string>;
 
-// Positions, shape lengths and qualities carry three decimals, rotations six, joystick values
-// four.
 // "[x y z][r0 ... r8]"
 void writePose(Out out, const Pose& pose) {
     fmt::format_to(out, "[{:.3f}][{:.6f}]", fmt::join(pose.position, " "),
@@ -99,15 +97,16 @@ void writeMarkers(Out out, const FrameState& frame) {
     }
 }
 
-} // namespace
-
-int FrameFormatter::calibratedSixDofCount(const FrameState& frame) {
-    // The older Skywand line and the tool line count towards the calibrated 6DOF objects; the
-    // newer Skywand line does not.
+// The value of the "6dcal " line: every calibrated 6DOF object, with those that the older
+// Skywand line and the tool line also count, so that a receiver can work out the number of
+// bodies. The newer Skywand line does not count.
+int calibratedSixDofCount(const FrameState& frame) {
     const int older_skywands =
         frame.layout == SkywandLayout::older ? static_cast<int>(frame.skywands.size()) : 0;
     return frame.calibrated_bodies + older_skywands + static_cast<int>(frame.tools.size());
 }
+
+} // namespace
 
 std::string FrameFormatter::format(const FrameState& frame, LineEnd line_end) {
     const char* end = line_end == LineEnd::crlf ? "\r\n" : line_end == LineEnd::lf ? "\n" : "\r";

@@ -15,10 +15,6 @@ enum class LineEnd { crlf, lf, cr };
 class FrameFormatter {
 public:
     static std::string format(const FrameState& frame, LineEnd line_end = LineEnd::crlf);
-
-    // The value of the "6dcal " line: every calibrated 6DOF object that the older Skywand line
-    // and the tool line also count, so that a receiver can work out the number of bodies.
-    static int calibratedSixDofCount(const FrameState& frame);
 };
 
 #endif // FRAMEFORMATTER_H

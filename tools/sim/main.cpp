@@ -8,9 +8,8 @@
 int main(int argc, char** argv) {
     SimOptions options;
     if (const std::optional<int> status =
-            CommandLine::start(options, argc, argv, "ombrix-sim", Simulator::version())) {
+            CommandLine::start(options, argc, argv, "ombrix-sim", OMBRIX_SIM_VERSION)) {
         return *status;
     }
-    Simulator simulator(options, std::cout, std::cerr);
-    return simulator.run(stopOnSignals());
+    return simulate(options, stopOnSignals(), std::cout, std::cerr);
 }

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <functional>
 
-// Each frame's send time is an offset from the start of the run, and the pacer sleeps until
+// Each frame's send time is an offset from the start of the run, and the pacer waits until
 // that absolute time, so that the time spent formatting and sending never adds up to drift.
 // When the process falls far behind (suspended, starved of CPU), the schedule is moved on
 // instead of sending the missed frames in a burst.
@@ -16,29 +16,23 @@ public:
     // How late a frame may be before the schedule gives up catching up.
     static constexpr std::int64_t max_lag_ns = 200'000'000;
 
-    // Starts the schedule now.
-    void start();
+    // Starts the schedule now. The pacer waits by calling wait with the most it may wait in
+    // nanoseconds (the command server's poll), and calls it again if it returns early.
+    explicit Pacer(std::function<void(std::int64_t wait_ns)> wait);
 
-    // Sleeps until the frame due at offset_ns (since the start, plus any shift of the schedule).
-    // Returns the time the frame is scheduled for, since the start, in nanoseconds; or -1 when
-    // stop was set while waiting. The flag is checked at least every 100 ms. With `serve` set,
-    // the pacer calls it instead of sleeping, with the most it may wait in nanoseconds, and
-    // calls it again if it returns early.
-    std::int64_t waitUntil(std::int64_t offset_ns, const std::atomic<bool>& stop);
+    // Waits until the frame due at offset_ns (since the start, plus any shift of the schedule).
+    // False when stop was set while waiting; the flag is checked at least every 100 ms.
+    bool waitUntil(std::int64_t offset_ns, const std::atomic<bool>& stop);
 
-    // Nanoseconds since start().
     std::int64_t elapsedNs() const;
     // How far the schedule has been moved on, in nanoseconds.
     std::int64_t shiftNs() const { return shift_ns; }
     // How many times the schedule was moved on because of lag.
     unsigned resyncs() const { return resync_count; }
 
-    static std::int64_t nowNs();
-
-    std::function<void(std::int64_t wait_ns)> serve;
-
 private:
-    std::int64_t start_ns = 0;
+    std::function<void(std::int64_t)> wait;
+    std::int64_t start_ns;
     std::int64_t shift_ns = 0; // added to every offset after a resync
     unsigned resync_count = 0;
 };

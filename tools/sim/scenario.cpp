@@ -13,26 +13,14 @@ double phaseIn(double t, double cycle) {
     return phase < 0 ? phase + cycle : phase;
 }
 
-// Rotation by angle about the vertical (y) axis, row by row.
-void setYaw(Pose& pose, double angle) {
+enum Turn { yaw, roll };
+
+// A pose at x, y, z turned by angle about the vertical (y) axis or the viewing (z) axis.
+Pose pose(double x, double y, double z, Turn turn, double angle) {
     const double c = std::cos(angle);
     const double s = std::sin(angle);
-    const double rotation[9] = {c, 0, s, 0, 1, 0, -s, 0, c};
-    std::copy(rotation, rotation + 9, pose.rotation);
-}
-
-// Rotation by angle about the viewing (z) axis, row by row.
-void setRoll(Pose& pose, double angle) {
-    const double c = std::cos(angle);
-    const double s = std::sin(angle);
-    const double rotation[9] = {c, -s, 0, s, c, 0, 0, 0, 1};
-    std::copy(rotation, rotation + 9, pose.rotation);
-}
-
-void setPosition(double* position, double x, double y, double z) {
-    position[0] = x;
-    position[1] = y;
-    position[2] = z;
+    return turn == yaw ? Pose{{x, y, z}, {c, 0, s, 0, 1, 0, -s, 0, c}}
+                       : Pose{{x, y, z}, {c, -s, 0, s, c, 0, 0, 0, 1}};
 }
 
 // The older layout knows only full deflections: a joystick value beyond this threshold sets the
@@ -44,34 +32,20 @@ constexpr double older_joystick_threshold = 0.38;
 Scenario::Scenario(int skywands, SkywandLayout layout, bool all_kinds)
     : skywand_count(std::clamp(skywands, 0, max_skywands)), layout(layout), all_kinds(all_kinds) {}
 
-int Scenario::pressedButton(int device, double t) const {
+SkywandState Scenario::skywand(int device, double t) const {
+    SkywandState state;
+    state.id = device;
+    const double angle = (skywand_count > 0 ? 2 * pi * device / skywand_count : 0.0) +
+                         2 * pi * phaseIn(t, joystick_turn_s) / joystick_turn_s;
+    const double x = std::cos(angle);
+    const double y = std::sin(angle);
     // Buttons pressed in turn, then one slot with none pressed.
     const int buttons_in_turn = layout == SkywandLayout::newer ? 6 : 4;
     const int slots = buttons_in_turn + 1;
     const long slot = static_cast<long>(std::floor(t / button_slot_s)) + 2L * device;
-    const int index = static_cast<int>(((slot % slots) + slots) % slots);
-    return index < buttons_in_turn ? index : -1;
-}
-
-double Scenario::joystickAngle(int device, double t) const {
-    const double start = skywand_count > 0 ? 2 * pi * device / skywand_count : 0.0;
-    return start + 2 * pi * phaseIn(t, joystick_turn_s) / joystick_turn_s;
-}
-
-bool Scenario::skywandTracked(int device, double t) const {
-    const double loss_start = 6.0 + 2.0 * device;
-    return phaseIn(t - loss_start, tracking_cycle_s) >= tracking_loss_s;
-}
-
-SkywandState Scenario::skywand(int device, double t) const {
-    SkywandState state;
-    state.id = device;
-    const double angle = joystickAngle(device, t);
-    const double x = std::cos(angle);
-    const double y = std::sin(angle);
-    const int pressed = pressedButton(device, t);
+    const int pressed = static_cast<int>(((slot % slots) + slots) % slots);
     state.buttons.assign(layout == SkywandLayout::newer ? 6 : 8, 0);
-    if (pressed >= 0) {
+    if (pressed < buttons_in_turn) {
         state.buttons[pressed] = 1;
     }
     if (layout == SkywandLayout::newer) {
@@ -86,12 +60,11 @@ SkywandState Scenario::skywand(int device, double t) const {
         state.joystick[0] = state.buttons[5] ? -1.0 : state.buttons[7] ? 1.0 : 0.0;
         state.joystick[1] = state.buttons[4] ? -1.0 : state.buttons[6] ? 1.0 : 0.0;
     }
-    if (skywandTracked(device, t)) {
+    if (phaseIn(t - (6.0 + 2.0 * device), tracking_cycle_s) >= tracking_loss_s) {
         // Held in front of the cameras side by side, circling a little with the joystick.
         state.quality = 1.0;
-        setPosition(state.pose.position, 200.0 * device - 100.0 * (skywand_count - 1) + 50.0 * x,
-                    1000.0 + 20.0 * y, -300.0 + 50.0 * y);
-        setYaw(state.pose, 0.6 * std::sin(angle));
+        state.pose = pose(200.0 * device - 100.0 * (skywand_count - 1) + 50.0 * x,
+                          1000.0 + 20.0 * y, -300.0 + 50.0 * y, yaw, 0.6 * std::sin(angle));
     } else {
         state.quality = -1.0; // an untracked device reports a zero pose
     }
@@ -106,61 +79,38 @@ void Scenario::addOtherKinds(FrameState& frame, double t) const {
                                                   phaseIn(t, 8.0) < 2.0 || phaseIn(t, 8.0) >= 4.0,
                                                   phaseIn(t, 8.0) < 5.0 || phaseIn(t, 8.0) >= 6.0};
     for (int id = 0; id < calibrated_bodies; ++id) {
-        if (!body_tracked[id]) {
-            continue; // the controller leaves untracked bodies out of the line
+        if (body_tracked[id]) { // the controller leaves untracked bodies out of the line
+            frame.bodies.push_back({id, 1.0 - 0.1 * id,
+                                    pose(-400.0 + 400.0 * id, 800.0 + 100.0 * swing, 0.0, roll,
+                                         0.3 * swing + 0.2 * id)});
         }
-        BodyState body;
-        body.id = id;
-        body.quality = 1.0 - 0.1 * id;
-        setPosition(body.pose.position, -400.0 + 400.0 * id, 800.0 + 100.0 * swing, 0.0);
-        setRoll(body.pose, 0.3 * swing + 0.2 * id);
-        frame.bodies.push_back(body);
     }
-
-    ToolState tool;
-    tool.id = 0;
-    tool.quality = 0.95;
-    tool.button = phaseIn(t, 3.0) < 1.0 ? 1 : 0;
-    setPosition(tool.pose.position, 150.0 * swing, 900.0, 250.0);
-    setYaw(tool.pose, 0.5 * swing);
-    frame.tools.push_back(tool);
+    frame.tools.push_back({0, 0.95, phaseIn(t, 3.0) < 1.0 ? 1 : 0,
+                           pose(150.0 * swing, 900.0, 250.0, yaw, 0.5 * swing)});
 
     frame.calibrated_hands = calibrated_hands;
     for (int id = 0; id < calibrated_hands; ++id) {
         if (id == 1 && phaseIn(t, 6.0) >= 4.0 && phaseIn(t, 6.0) < 5.0) {
             continue;
         }
-        HandState hand;
-        hand.id = id;
-        hand.quality = 0.9;
-        hand.side = id; // 0 left, 1 right
-        setPosition(hand.pose.position, id == 0 ? -250.0 : 250.0, 1100.0 + 50.0 * swing, -100.0);
-        setYaw(hand.pose, id == 0 ? 0.2 : -0.2);
-        const int finger_count = id == 0 ? 5 : 3;
+        const Pose palm = pose(id == 0 ? -250.0 : 250.0, 1100.0 + 50.0 * swing, -100.0, yaw,
+                               id == 0 ? 0.2 : -0.2);
+        HandState hand{id, 0.9, id, palm, {}};
+        const double* at = hand.pose.position;
         const double bend = 0.4 + 0.4 * swing; // the hand opens and closes
-        for (int f = 0; f < finger_count; ++f) {
-            FingerState finger;
-            setPosition(finger.pose.position, hand.pose.position[0] + 20.0 * (f - 2),
-                        hand.pose.position[1] + 90.0, hand.pose.position[2] - 30.0 * bend);
-            setRoll(finger.pose, bend);
-            finger.tip_radius = 8.0 - 0.5 * f;
-            finger.phalanx_length[0] = 45.0 - 2.0 * f;
-            finger.phalanx_length[1] = 28.0 - 1.0 * f;
-            finger.phalanx_length[2] = 22.0 - 1.0 * f;
-            finger.phalanx_angle[0] = 30.0 * bend;
-            finger.phalanx_angle[1] = 20.0 * bend;
-            hand.fingers.push_back(finger);
+        for (int f = 0; f < (id == 0 ? 5 : 3); ++f) {
+            hand.fingers.push_back(
+                {pose(at[0] + 20.0 * (f - 2), at[1] + 90.0, at[2] - 30.0 * bend, roll, bend),
+                 8.0 - 0.5 * f,
+                 {45.0 - 2.0 * f, 28.0 - 1.0 * f, 22.0 - 1.0 * f},
+                 {30.0 * bend, 20.0 * bend}});
         }
         frame.hands.push_back(hand);
     }
 
     const int marker_ids[] = {3, 7, 12, 20};
     for (int i = 0; i < 4; ++i) {
-        MarkerState marker;
-        marker.id = marker_ids[i];
-        marker.quality = 1.0;
-        setPosition(marker.position, -300.0 + 200.0 * i, 50.0 * swing, 1500.0);
-        frame.markers.push_back(marker);
+        frame.markers.push_back({marker_ids[i], 1.0, {-300.0 + 200.0 * i, 50.0 * swing, 1500.0}});
     }
 }
 

@@ -38,11 +38,6 @@ public:
     // The frame at time t seconds since the start of the run.
     FrameState frame(std::uint32_t frame_counter, double t) const;
 
-    // The parts of the pattern, for whoever needs to know what a device does at time t.
-    int pressedButton(int device, double t) const;    // button index, -1 for none
-    double joystickAngle(int device, double t) const; // radians
-    bool skywandTracked(int device, double t) const;
-
 private:
     SkywandState skywand(int device, double t) const;
     void addOtherKinds(FrameState& frame, double t) const;

@@ -3,16 +3,20 @@
 #include "commandline.h"
 #include "decimaltext.h"
 
-#include <algorithm>
+#include <map>
 
 namespace {
 
-CommandLine::Check oneOf(std::vector<std::string> words, const char* listed) {
-    return [words, listed](const std::string& text) {
-        return std::find(words.begin(), words.end(), text) != words.end()
-                   ? std::string()
-                   : std::string("needs ") + listed + ", not \"" + text + "\"";
-    };
+// An option whose value is one of the names, stored as what it names; listed names them all.
+template <typename Value>
+CLI::Option* choice(CLI::App& app, const std::string& option, Value& target,
+                    const std::map<std::string, Value>& names, const char* listed) {
+    const auto store = [&target, names](const std::string& text) { target = names.at(text); };
+    return app.add_option_function<std::string>(option, store)
+        ->check([names, listed](const std::string& text) {
+            return names.count(text) ? std::string()
+                                     : std::string("needs ") + listed + ", not \"" + text + "\"";
+        });
 }
 
 } // namespace
@@ -40,16 +44,16 @@ bool SimOptions::parse(const std::vector<std::string>& args, std::string& error)
     line.seconds("--duration", duration);
 
     // The options that only shape the generated scene, which a replay sends as recorded.
-    std::string layout_name;
-    std::string line_end_name;
     CLI::Option* replay = line.text("--replay", replay_file, "a file name");
     for (CLI::Option* scene :
          {line.count("--skywands", skywands, 0, 100),
-          app.add_option("--layout", layout_name)
-              ->check(oneOf({"new", "old"}, "\"new\" or \"old\"")),
+          choice(app, "--layout", layout,
+                 {{"new", SkywandLayout::newer}, {"old", SkywandLayout::older}},
+                 "\"new\" or \"old\""),
           app.add_flag("--all-kinds", all_kinds),
-          app.add_option("--line-end", line_end_name)
-              ->check(oneOf({"crlf", "lf", "cr"}, "\"crlf\", \"lf\" or \"cr\"")),
+          choice(app, "--line-end", line_end,
+                 {{"crlf", LineEnd::crlf}, {"lf", LineEnd::lf}, {"cr", LineEnd::cr}},
+                 "\"crlf\", \"lf\" or \"cr\""),
           line.count("--first-frame", first_frame, 0, UINT32_MAX)}) {
         scene->excludes(replay);
     }
@@ -57,11 +61,16 @@ bool SimOptions::parse(const std::vector<std::string>& args, std::string& error)
     app.add_flag("--fast", fast);
 
     // Without a port it answers on the usual one.
-    std::string command_port_text;
-    CLI::Option* command = app.add_option("--command-port", command_port_text)->expected(0, 1);
-    command->check([](const std::string& text) {
-        return text.empty() ? std::string() : CommandLine::wholeNumber(0, 65535)(text);
-    });
+    const auto store_command_port = [this](const std::string& text) {
+        command_port = text.empty() ? default_command_port
+                                    : static_cast<unsigned short>(CommandLine::wholeNumberOf(text));
+    };
+    CLI::Option* command =
+        app.add_option_function<std::string>("--command-port", store_command_port)
+            ->expected(0, 1)
+            ->check([](const std::string& text) {
+                return text.empty() ? std::string() : CommandLine::wholeNumber(0, 65535)(text);
+            });
     line.text("--command-bind", command_bind, "an address")->needs(command);
     std::vector<std::string> parameter_texts;
     app.add_option("--param", parameter_texts)
@@ -78,14 +87,6 @@ bool SimOptions::parse(const std::vector<std::string>& args, std::string& error)
         return false;
     }
 
-    layout = layout_name == "old" ? SkywandLayout::older : layout;
-    line_end = line_end_name == "lf" ? LineEnd::lf : line_end_name == "cr" ? LineEnd::cr : line_end;
-    if (command->count() > 0) {
-        command_port =
-            command_port_text.empty()
-                ? default_command_port
-                : static_cast<unsigned short>(CommandLine::wholeNumberOf(command_port_text));
-    }
     for (const std::string& text : parameter_texts) {
         const std::size_t split = text.find('=');
         parameters.emplace_back(text.substr(0, split), text.substr(split + 1));
