@@ -1,8 +1,11 @@
 #include "frameview.h"
 
 #include "Ombrix.h"
+#include "devicecheckview.h"
 #include "replaywriter.h"
+#include "summaryview.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -82,12 +85,6 @@ std::string dump(const Json& object) {
     return object.dump(-1, ' ', true);
 }
 
-// The counts the client reports are non-negative by construction; a clamp keeps a fault there
-// from turning into a huge loop.
-int countOf(int count, int capacity) {
-    return count < 0 ? 0 : (count > capacity ? capacity : count);
-}
-
 std::string json(const Ombrix& client, unsigned dropped) {
     Json frame;
     frame["frame"] = client.get_framecounter();
@@ -97,17 +94,19 @@ std::string json(const Ombrix& client, unsigned dropped) {
         records(client.get_num_body(), [&](int i) { return tracked(client.get_body(i)); });
     frame["skywands"] = records(client.get_num_skywand(), [&](int i) {
         const ombrix_skywand_type wand = client.get_skywand(i);
-        return tracked(wand, {{"buttons", numbers(wand.button, countOf(wand.num_button, 16))},
-                              {"joystick", numbers(wand.joystick, countOf(wand.num_joystick, 8))}});
+        return tracked(wand,
+                       {{"buttons", numbers(wand.button, std::clamp(wand.num_button, 0, 16))},
+                        {"joystick", numbers(wand.joystick, std::clamp(wand.num_joystick, 0, 8))}});
     });
     frame["tools"] = records(client.get_num_meatool(), [&](int i) {
         const ombrix_meatool_type tool = client.get_meatool(i);
-        return tracked(tool, {{"buttons", numbers(tool.button, countOf(tool.num_button, 1))}});
+        return tracked(tool,
+                       {{"buttons", numbers(tool.button, std::clamp(tool.num_button, 0, 1))}});
     });
     frame["hands"] = records(client.get_num_hand(), [&](int i) {
         const ombrix_hand_type hand = client.get_hand(i);
         Json object = tracked(hand, {{"handedness", hand.handedness}});
-        object["fingers"] = records(countOf(hand.num_finger, 5), [&](int f) {
+        object["fingers"] = records(std::clamp(hand.num_finger, 0, 5), [&](int f) {
             const ombrix_finger_type& finger = hand.finger[f];
             return Json{{"position", numbers(finger.position, 3)},
                         {"rotation", numbers(finger.rotation, 9)},
@@ -147,11 +146,11 @@ std::string skywandLine(const Ombrix& client, int device_number) {
     const ombrix_skywand_type wand = client.get_skywand(device_number - 1);
     line += fmt::format("  quality {:.3f}{}  buttons", wand.quality,
                         wand.quality < 0.0f ? " (not tracked)" : "");
-    for (int i = 0; i < countOf(wand.num_button, 16); ++i) {
+    for (int i = 0; i < std::clamp(wand.num_button, 0, 16); ++i) {
         line += wand.button[i] ? " 1" : " 0";
     }
     line += "  joystick";
-    for (int i = 0; i < countOf(wand.num_joystick, 8); ++i) {
+    for (int i = 0; i < std::clamp(wand.num_joystick, 0, 8); ++i) {
         line += fmt::format(" {:.3f}", wand.joystick[i]);
     }
     return line;
@@ -160,7 +159,8 @@ std::string skywandLine(const Ombrix& client, int device_number) {
 // One line per frame: the counter, the timestamp and one Skywand's buttons and joystick.
 class SkywandView : public FrameView {
 public:
-    SkywandView(std::ostream& out, int device_number) : FrameView(out), device(device_number) {}
+    SkywandView(const Context& context, int device_number)
+        : FrameView(context), device(device_number) {}
     void frame(const Ombrix& client, double, unsigned) override {
         out << skywandLine(client, device) << "\n";
     }
@@ -168,18 +168,23 @@ public:
         out << "parse error (" << datagram.size() << " bytes; --raw shows them)\n";
     }
     void receiveError(double) override { out << "receive error (empty or unreadable datagram)\n"; }
-    void silence(double seconds) override {
-        out << "no frame for " << fmt::format("{:.0f}", seconds) << " s\n";
+    // Once per whole second of silence.
+    void waited(double now) override {
+        if (context.stats.counts().timeouts > silence_told) {
+            silence_told = context.stats.counts().timeouts;
+            out << fmt::format("no frame for {:.0f} s\n", now - context.stats.silenceStart());
+        }
     }
 
 private:
     int device;
+    std::uint64_t silence_told = 0; // time-outs already shown
 };
 
 // Every datagram as replay-file lines after a comment saying when it came and what it gave.
 class RawView : public FrameView {
 public:
-    explicit RawView(std::ostream& out) : FrameView(out) {}
+    using FrameView::FrameView;
     void frame(const Ombrix& client, double elapsed, unsigned dropped) override {
         block(client.get_datagram(), elapsed, dropped,
               fmt::format("frame {}", client.get_framecounter()));
@@ -205,7 +210,7 @@ private:
 // One JSON object per line for every datagram.
 class JsonView : public FrameView {
 public:
-    explicit JsonView(std::ostream& out) : FrameView(out) {}
+    using FrameView::FrameView;
     void frame(const Ombrix& client, double, unsigned dropped) override {
         out << json(client, dropped) << "\n";
     }
@@ -217,17 +222,19 @@ public:
 
 } // namespace
 
-std::unique_ptr<FrameView> FrameView::create(const MonitorOptions& options, std::ostream& out) {
-    switch (options.view) {
-    case MonitorOptions::View::skywand:
-        return std::make_unique<SkywandView>(out, options.skywand);
-    case MonitorOptions::View::raw:
-        return std::make_unique<RawView>(out);
-    case MonitorOptions::View::json:
-        return std::make_unique<JsonView>(out);
-    case MonitorOptions::View::summary:
-    case MonitorOptions::View::device:
-        break;
+std::unique_ptr<FrameView> FrameView::create(const MonitorOptions& options,
+                                             const Context& context) {
+    if (options.raw) {
+        return std::make_unique<RawView>(context);
     }
-    return nullptr;
+    if (options.json) {
+        return std::make_unique<JsonView>(context);
+    }
+    if (options.skywand) {
+        return std::make_unique<SkywandView>(context, *options.skywand);
+    }
+    if (options.find || options.check) {
+        return deviceView(options, context);
+    }
+    return std::make_unique<SummaryView>(options.record_file, context);
 }

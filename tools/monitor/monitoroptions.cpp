@@ -18,16 +18,16 @@ bool MonitorOptions::parse(const std::vector<std::string>& args, std::string& er
         ->check(Forwarder::checkForm);
 
     // Only one view prints per datagram; two would interleave on the same output.
-    CLI::Option* raw = line.app.add_flag("--raw");
-    CLI::Option* json = line.app.add_flag("--json");
+    CLI::Option* raw_view = line.app.add_flag("--raw", raw);
+    CLI::Option* json_view = line.app.add_flag("--json", json);
     CLI::Option* device = line.count("--skywand", skywand, 1, Ombrix::max_records);
-    raw->excludes(json)->excludes(device);
-    json->excludes(device);
+    raw_view->excludes(json_view)->excludes(device);
+    json_view->excludes(device);
     // The search and the check print their own view on the same output.
     CLI::Option* finding = line.app.add_flag("--find", find);
     CLI::Option* checking = line.count("--check", check, 1, Ombrix::max_records);
     line.text("--report", report_file, "a file name")->needs(checking);
-    for (CLI::Option* per_frame : {raw, json, device}) {
+    for (CLI::Option* per_frame : {raw_view, json_view, device}) {
         finding->excludes(per_frame);
         checking->excludes(per_frame);
     }
@@ -40,11 +40,6 @@ bool MonitorOptions::parse(const std::vector<std::string>& args, std::string& er
             "--forward: at most " + std::to_string(Forwarder::max_destinations) + " destinations";
         return false;
     }
-    view = raw->count()                            ? View::raw
-           : json->count()                         ? View::json
-           : device->count()                       ? View::skywand
-           : finding->count() || checking->count() ? View::device
-                                                   : View::summary;
     return true;
 }
 

@@ -6,9 +6,11 @@
 
 StreamStats::StreamStats(double start_s) : silence_start(start_s) {}
 
-void StreamStats::arrived(double now, unsigned dropped) {
-    received_count += 1 + static_cast<std::uint64_t>(dropped);
-    dropped_count += dropped;
+void StreamStats::arrived(double now, unsigned dropped, bool parsed) {
+    figures.received += 1 + static_cast<std::uint64_t>(dropped);
+    figures.dropped += dropped;
+    ++figures.read;
+    figures.parse_errors += parsed ? 0 : 1;
     if (last_arrival) {
         longest_interval_s = std::max(longest_interval_s, now - *last_arrival);
     } else {
@@ -21,33 +23,20 @@ void StreamStats::arrived(double now, unsigned dropped) {
     silence_timeouts = 0;
 }
 
-void StreamStats::datagramRead(std::string_view datagram) {
-    if (const std::optional<std::uint32_t> counter = FrameCounter::counterOf(datagram)) {
-        counters.add(*counter);
+std::optional<std::uint32_t> StreamStats::datagramRead(std::string_view datagram) {
+    const std::optional<std::uint32_t> counter = FrameCounter::counterOf(datagram);
+    if (counter) {
+        frame_counters.add(*counter);
     }
-}
-
-void StreamStats::frameParsed(double now, std::uint32_t frame_counter, unsigned dropped,
-                              const RecordCounts& counts, double timestamp) {
-    arrived(now, dropped);
-    ++read_count;
-    last_counter = frame_counter;
-    last_counts = counts;
-    last_timestamp = timestamp;
-}
-
-void StreamStats::parseFailed(double now, unsigned dropped) {
-    arrived(now, dropped);
-    ++read_count;
-    ++parse_error_count;
+    return counter;
 }
 
 void StreamStats::receiveFailed(double now, unsigned dropped) {
-    ++receive_error_count;
+    ++figures.receive_errors;
     if (dropped > 0) {
         // The skipped datagrams did arrive, even though the newest one was unusable.
-        received_count += dropped;
-        dropped_count += dropped;
+        figures.received += dropped;
+        figures.dropped += dropped;
         recent.push_back({now, dropped});
         forget(now);
     }
@@ -57,7 +46,7 @@ void StreamStats::waitedInVain(double now) {
     const double silence = now - silence_start;
     const auto whole_timeouts = static_cast<std::uint64_t>(std::floor(silence / timeout_s));
     if (whole_timeouts > silence_timeouts) {
-        timeout_count += whole_timeouts - silence_timeouts;
+        figures.timeouts += whole_timeouts - silence_timeouts;
         silence_timeouts = whole_timeouts;
     }
 }
@@ -96,15 +85,11 @@ std::optional<StreamStats::Percentiles> StreamStats::intervals(double now) const
     return Percentiles{rank(0.50), rank(0.99)};
 }
 
-double StreamStats::span() const {
-    return first_arrival && last_arrival ? *last_arrival - *first_arrival : 0.0;
-}
-
 double StreamStats::averageRate() const {
     const double seconds = span();
-    if (seconds <= 0.0 || received_count < 2) {
+    if (seconds <= 0.0 || figures.received < 2) {
         return 0.0;
     }
     // The first arrival opens the span; every later one falls inside it.
-    return static_cast<double>(received_count - 1) / seconds;
+    return static_cast<double>(figures.received - 1) / seconds;
 }

@@ -1,14 +1,60 @@
 #include "summaryview.h"
 
+#include "Ombrix.h"
+#include "forwarder.h"
+
 #include <fmt/format.h>
 
 #include <utility>
 
-SummaryView::SummaryView(unsigned short port, std::string record_file)
-    : port(port), record_file(std::move(record_file)) {}
+namespace {
 
-std::string SummaryView::intervalText(const StreamStats& stats, double now) const {
-    const std::optional<StreamStats::Percentiles> intervals = stats.intervals(now);
+// The in-place summary is redrawn this often on a terminal; elsewhere a line per second.
+constexpr double terminal_refresh_s = 0.25;
+constexpr double plain_refresh_s = 1.0;
+
+// The figures every form of the summary gives, separated by sep.
+std::string lossText(const StreamStats& stats, const char* sep) {
+    return fmt::format("{} lost{sep}{} dropped{sep}{} restarts", stats.counters().lost(),
+                       stats.counts().dropped, stats.counters().restarts(), fmt::arg("sep", sep));
+}
+
+std::string errorText(const StreamStats::Counts& counts, const char* sep) {
+    return fmt::format("{} time-out{sep}{} receive{sep}{} parse", counts.timeouts,
+                       counts.receive_errors, counts.parse_errors, fmt::arg("sep", sep));
+}
+
+} // namespace
+
+SummaryView::SummaryView(std::string record_file, const Context& context)
+    : FrameView(context), record_file(std::move(record_file)),
+      // A terminal shows the block at once; a plain line first comes when there is a second
+      // to report.
+      next_refresh_s(context.start_s + (context.out_is_terminal ? 0.0 : plain_refresh_s)) {}
+
+void SummaryView::frame(const Ombrix& client, double, unsigned) {
+    last = LastFrame{client.get_framecounter(),
+                     client.get_timestamp(),
+                     {client.get_num_body(), client.get_num_skywand(), client.get_num_meatool(),
+                      client.get_num_hand(), client.get_num_marker()}};
+}
+
+bool SummaryView::tick(double now) {
+    if (now >= next_refresh_s) {
+        show(now, false);
+    }
+    return false;
+}
+
+int SummaryView::finish(double now, bool, bool failed) {
+    if (!failed) {
+        show(now, true);
+    }
+    return 0;
+}
+
+std::string SummaryView::intervalText(double now) const {
+    const std::optional<StreamStats::Percentiles> intervals = context.stats.intervals(now);
     if (!intervals) {
         return "interval -";
     }
@@ -16,57 +62,66 @@ std::string SummaryView::intervalText(const StreamStats& stats, double now) cons
                        intervals->p99_ms, intervals->p99_ms - intervals->p50_ms);
 }
 
-std::string SummaryView::lastFrameText(const StreamStats& stats) const {
-    if (!stats.hasFrame()) {
+std::string SummaryView::lastFrameText() const {
+    if (!last) {
         return "none yet";
     }
-    const StreamStats::RecordCounts& counts = stats.lastCounts();
+    const std::array<int, 5>& n = last->records;
     return fmt::format("{}  ts {:.3f}  bodies {}  skywands {}  tools {}  hands {}  markers {}",
-                       stats.lastFrameCounter(), stats.lastTimestamp(), counts.bodies,
-                       counts.skywands, counts.tools, counts.hands, counts.markers);
+                       last->counter, last->timestamp, n[0], n[1], n[2], n[3], n[4]);
 }
 
-std::vector<std::string> SummaryView::liveLines(const StreamStats& stats, double now,
-                                                double elapsed) const {
-    std::string title = fmt::format("ombrix-monitor  UDP port {}  {:.1f} s", port, elapsed);
-    if (!record_file.empty()) {
-        title += fmt::format("  recording {} frames", stats.read());
+void SummaryView::show(double now, bool final_refresh) {
+    const StreamStats& stats = context.stats;
+    const StreamStats::Counts& counts = stats.counts();
+    const double elapsed = now - context.start_s;
+    if (context.out_is_terminal) {
+        std::string title =
+            fmt::format("ombrix-monitor  UDP port {}  {:.1f} s", context.port, elapsed);
+        if (!record_file.empty()) {
+            title += fmt::format("  recording {} frames", counts.read);
+        }
+        std::vector<std::string> lines{
+            title,
+            fmt::format("rate        {} frames/s   {}", stats.rate(now), intervalText(now)),
+            fmt::format("frames      {} received  {}", counts.received, lossText(stats, "  ")),
+            "errors      " + errorText(counts, "  "),
+            "last frame  " + lastFrameText(),
+        };
+        if (context.forwarder) {
+            const std::vector<std::string> forwarding = context.forwarder->destinationLines();
+            lines.insert(lines.end(), forwarding.begin(), forwarding.end());
+        }
+        block.draw(out, lines);
+        next_refresh_s = now + terminal_refresh_s;
+    } else {
+        if (!final_refresh) {
+            out << fmt::format("{:.1f} s: {} frames/s, {}; {} received, {}; errors {}; last "
+                               "frame {}",
+                               elapsed, stats.rate(now), intervalText(now), counts.received,
+                               lossText(stats, ", "), errorText(counts, ", "), lastFrameText())
+                << (context.forwarder ? "; " + context.forwarder->summary() : "") << "\n";
+        }
+        next_refresh_s = now + plain_refresh_s;
     }
-    return {
-        title,
-        fmt::format("rate        {} frames/s   {}", stats.rate(now), intervalText(stats, now)),
-        fmt::format("frames      {} received  {} lost  {} dropped  {} restarts", stats.received(),
-                    stats.lost(), stats.dropped(), stats.restarts()),
-        fmt::format("errors      {} time-out  {} receive  {} parse", stats.timeouts(),
-                    stats.receiveErrors(), stats.parseErrors()),
-        "last frame  " + lastFrameText(stats),
-    };
-}
-
-std::string SummaryView::plainLine(const StreamStats& stats, double now, double elapsed) const {
-    return fmt::format("{:.1f} s: {} frames/s, {}; {} received, {} lost, {} dropped, {} restarts; "
-                       "errors {} time-out, {} receive, {} parse; last frame {}",
-                       elapsed, stats.rate(now), intervalText(stats, now), stats.received(),
-                       stats.lost(), stats.dropped(), stats.restarts(), stats.timeouts(),
-                       stats.receiveErrors(), stats.parseErrors(), lastFrameText(stats));
+    out.flush();
 }
 
 std::string SummaryView::finalLine(const StreamStats& stats, double elapsed,
-                                   unsigned long long recorded) const {
-    std::string line = fmt::format("ombrix-monitor: {} frame{} received in {:.1f} s",
-                                   stats.received(), stats.received() == 1 ? "" : "s", elapsed);
+                                   const std::string& record_file, const Forwarder* forwarder) {
+    const std::uint64_t received = stats.counts().received;
+    std::string line = fmt::format("ombrix-monitor: {} frame{} received in {:.1f} s", received,
+                                   received == 1 ? "" : "s", elapsed);
     // A rate and a longest gap need two arrivals.
-    if (stats.received() >= 2 && stats.span() > 0.0) {
+    if (received >= 2 && stats.span() > 0.0) {
         line += fmt::format(" ({:.1f} frames/s, longest gap {:.1f} ms)", stats.averageRate(),
                             stats.longestIntervalMs());
     }
-    line += fmt::format(", {} lost, {} dropped, {} restarts; errors: {} time-out, {} receive, {} "
-                        "parse",
-                        stats.lost(), stats.dropped(), stats.restarts(), stats.timeouts(),
-                        stats.receiveErrors(), stats.parseErrors());
+    line += fmt::format(", {}; errors: {}", lossText(stats, ", "), errorText(stats.counts(), ", "));
     if (!record_file.empty()) {
+        const std::uint64_t recorded = stats.counts().read;
         line += fmt::format("; {} frame{} recorded to {}", recorded, recorded == 1 ? "" : "s",
                             record_file);
     }
-    return line;
+    return line + (forwarder ? "; " + forwarder->summary() : "");
 }

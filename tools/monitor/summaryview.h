@@ -1,32 +1,47 @@
-// The summary of ombrix-monitor as text: the live block, the plain periodic line, the end line.
+// The summary of ombrix-monitor: a block refreshed in place on a terminal, a plain line per
+// second elsewhere, and the closing line.
 
 #ifndef SUMMARYVIEW_H
 #define SUMMARYVIEW_H
 
-#include "streamstats.h"
+#include "frameview.h"
+#include "terminalblock.h"
 
+#include <array>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
-class SummaryView {
+class SummaryView : public FrameView {
 public:
-    // port: the port listened on; record_file: empty when not recording.
-    SummaryView(unsigned short port, std::string record_file);
+    // record_file: empty when not recording.
+    SummaryView(std::string record_file, const Context& context);
 
-    // The lines of the block that a terminal shows refreshed in place, each without a line end.
-    std::vector<std::string> liveLines(const StreamStats& stats, double now, double elapsed) const;
-    // One line, without a line end, for output that is not a terminal.
-    std::string plainLine(const StreamStats& stats, double now, double elapsed) const;
-    // The closing line, without a line end. recorded = frames written to the record file.
-    std::string finalLine(const StreamStats& stats, double elapsed,
-                          unsigned long long recorded) const;
+    void frame(const Ombrix& client, double elapsed, unsigned dropped) override;
+    bool tick(double now) override;
+    int finish(double now, bool stopped, bool failed) override;
+
+    // The closing line, without a line end; elapsed: seconds since the start.
+    static std::string finalLine(const StreamStats& stats, double elapsed,
+                                 const std::string& record_file, const Forwarder* forwarder);
 
 private:
-    std::string intervalText(const StreamStats& stats, double now) const;
-    std::string lastFrameText(const StreamStats& stats) const;
+    void show(double now, bool final_refresh);
+    std::string intervalText(double now) const;
+    std::string lastFrameText() const;
 
-    unsigned short port;
-    std::string record_file;
+    const std::string record_file;
+    // The frame parsed last: its counter, its timestamp and how many records of each kind the
+    // client held after it (bodies, skywands, tools, hands, markers).
+    struct LastFrame {
+        std::uint32_t counter;
+        double timestamp;
+        std::array<int, 5> records;
+    };
+    std::optional<LastFrame> last;
+    TerminalBlock block;
+    double next_refresh_s;
 };
 
 #endif // SUMMARYVIEW_H
