@@ -37,14 +37,6 @@ template <typename Number> Json number(Number value) {
     }
 }
 
-template <typename Number> Json numbers(const Number* values, int count) {
-    Json array = Json::array();
-    for (int i = 0; i < count; ++i) {
-        array.push_back(number(values[i])); // integers come out as integers
-    }
-    return array;
-}
-
 // One object per index below count, made by make.
 template <typename Make> Json records(int count, Make make) {
     Json array = Json::array();
@@ -52,6 +44,10 @@ template <typename Make> Json records(int count, Make make) {
         array.push_back(make(i));
     }
     return array;
+}
+
+template <typename Number> Json numbers(const Number* values, int count) {
+    return records(count, [values](int i) { return number(values[i]); });
 }
 
 // A tracked object: its id and quality, what only its kind reports, then its pose.
@@ -80,89 +76,31 @@ std::string latin1ToUtf8(std::string_view text) {
     return out;
 }
 
-// One line: no indentation, and anything outside ASCII as \u escapes.
-std::string dump(const Json& object) {
-    return object.dump(-1, ' ', true);
-}
-
-std::string json(const Ombrix& client, unsigned dropped) {
-    Json frame;
-    frame["frame"] = client.get_framecounter();
-    frame["timestamp"] = number(client.get_timestamp());
-    frame["dropped"] = dropped;
-    frame["bodies"] =
-        records(client.get_num_body(), [&](int i) { return tracked(client.get_body(i)); });
-    frame["skywands"] = records(client.get_num_skywand(), [&](int i) {
-        const ombrix_skywand_type wand = client.get_skywand(i);
-        return tracked(wand,
-                       {{"buttons", numbers(wand.button, std::clamp(wand.num_button, 0, 16))},
-                        {"joystick", numbers(wand.joystick, std::clamp(wand.num_joystick, 0, 8))}});
-    });
-    frame["tools"] = records(client.get_num_meatool(), [&](int i) {
-        const ombrix_meatool_type tool = client.get_meatool(i);
-        return tracked(tool,
-                       {{"buttons", numbers(tool.button, std::clamp(tool.num_button, 0, 1))}});
-    });
-    frame["hands"] = records(client.get_num_hand(), [&](int i) {
-        const ombrix_hand_type hand = client.get_hand(i);
-        Json object = tracked(hand, {{"handedness", hand.handedness}});
-        object["fingers"] = records(std::clamp(hand.num_finger, 0, 5), [&](int f) {
-            const ombrix_finger_type& finger = hand.finger[f];
-            return Json{{"position", numbers(finger.position, 3)},
-                        {"rotation", numbers(finger.rotation, 9)},
-                        {"tip_radius", number(finger.tip_radius)},
-                        {"phalanx_length", numbers(finger.phalanx_length, 3)},
-                        {"phalanx_angle", numbers(finger.phalanx_angle, 2)}};
-        });
-        return object;
-    });
-    frame["markers"] = records(client.get_num_marker(), [&](int i) {
-        const ombrix_marker_type marker = client.get_marker(i);
-        return Json{{"id", marker.id},
-                    {"quality", number(marker.quality)},
-                    {"position", numbers(marker.position, 3)}};
-    });
-    return dump(frame);
-}
-
-std::string jsonError(std::string_view kind, std::string_view datagram) {
-    Json object;
-    object["error"] = std::string(kind);
-    if (!datagram.empty()) {
-        object["bytes"] = datagram.size();
-        object["datagram"] = latin1ToUtf8(datagram);
-    }
-    return dump(object);
-}
-
-std::string skywandLine(const Ombrix& client, int device_number) {
-    std::string line = fmt::format("frame {}  ts {:.3f}  S{}", client.get_framecounter(),
-                                   client.get_timestamp(), device_number);
-    const int count = client.get_num_skywand();
-    if (device_number < 1 || device_number > count) {
-        return line +
-               fmt::format("  not in this frame ({} Skywand{})", count, count == 1 ? "" : "s");
-    }
-    const ombrix_skywand_type wand = client.get_skywand(device_number - 1);
-    line += fmt::format("  quality {:.3f}{}  buttons", wand.quality,
-                        wand.quality < 0.0f ? " (not tracked)" : "");
-    for (int i = 0; i < std::clamp(wand.num_button, 0, 16); ++i) {
-        line += wand.button[i] ? " 1" : " 0";
-    }
-    line += "  joystick";
-    for (int i = 0; i < std::clamp(wand.num_joystick, 0, 8); ++i) {
-        line += fmt::format(" {:.3f}", wand.joystick[i]);
-    }
-    return line;
-}
-
 // One line per frame: the counter, the timestamp and one Skywand's buttons and joystick.
 class SkywandView : public FrameView {
 public:
     SkywandView(const Context& context, int device_number)
         : FrameView(context), device(device_number) {}
     void frame(const Ombrix& client, double, unsigned) override {
-        out << skywandLine(client, device) << "\n";
+        out << fmt::format("frame {}  ts {:.3f}  S{}", client.get_framecounter(),
+                           client.get_timestamp(), device);
+        const int count = client.get_num_skywand();
+        if (device > count) {
+            out << fmt::format("  not in this frame ({} Skywand{})\n", count,
+                               count == 1 ? "" : "s");
+            return;
+        }
+        const ombrix_skywand_type wand = client.get_skywand(device - 1);
+        out << fmt::format("  quality {:.3f}{}  buttons", wand.quality,
+                           wand.quality < 0.0f ? " (not tracked)" : "");
+        for (int i = 0; i < std::clamp(wand.num_button, 0, 16); ++i) {
+            out << (wand.button[i] ? " 1" : " 0");
+        }
+        out << "  joystick";
+        for (int i = 0; i < std::clamp(wand.num_joystick, 0, 8); ++i) {
+            out << fmt::format(" {:.3f}", wand.joystick[i]);
+        }
+        out << "\n";
     }
     void unparsed(std::string_view datagram, double, unsigned) override {
         out << "parse error (" << datagram.size() << " bytes; --raw shows them)\n";
@@ -212,12 +150,53 @@ class JsonView : public FrameView {
 public:
     using FrameView::FrameView;
     void frame(const Ombrix& client, double, unsigned dropped) override {
-        out << json(client, dropped) << "\n";
+        Json frame;
+        frame["frame"] = client.get_framecounter();
+        frame["timestamp"] = number(client.get_timestamp());
+        frame["dropped"] = dropped;
+        frame["bodies"] =
+            records(client.get_num_body(), [&](int i) { return tracked(client.get_body(i)); });
+        frame["skywands"] = records(client.get_num_skywand(), [&](int i) {
+            const ombrix_skywand_type wand = client.get_skywand(i);
+            return tracked(
+                wand, {{"buttons", numbers(wand.button, std::clamp(wand.num_button, 0, 16))},
+                       {"joystick", numbers(wand.joystick, std::clamp(wand.num_joystick, 0, 8))}});
+        });
+        frame["tools"] = records(client.get_num_meatool(), [&](int i) {
+            const ombrix_meatool_type tool = client.get_meatool(i);
+            return tracked(tool,
+                           {{"buttons", numbers(tool.button, std::clamp(tool.num_button, 0, 1))}});
+        });
+        frame["hands"] = records(client.get_num_hand(), [&](int i) {
+            const ombrix_hand_type hand = client.get_hand(i);
+            Json object = tracked(hand, {{"handedness", hand.handedness}});
+            object["fingers"] = records(std::clamp(hand.num_finger, 0, 5), [&](int f) {
+                const ombrix_finger_type& finger = hand.finger[f];
+                return Json{{"position", numbers(finger.position, 3)},
+                            {"rotation", numbers(finger.rotation, 9)},
+                            {"tip_radius", number(finger.tip_radius)},
+                            {"phalanx_length", numbers(finger.phalanx_length, 3)},
+                            {"phalanx_angle", numbers(finger.phalanx_angle, 2)}};
+            });
+            return object;
+        });
+        frame["markers"] = records(client.get_num_marker(), [&](int i) {
+            const ombrix_marker_type marker = client.get_marker(i);
+            return Json{{"id", marker.id},
+                        {"quality", number(marker.quality)},
+                        {"position", numbers(marker.position, 3)}};
+        });
+        print(frame);
     }
     void unparsed(std::string_view datagram, double, unsigned) override {
-        out << jsonError("parse", datagram) << "\n";
+        print(
+            {{"error", "parse"}, {"bytes", datagram.size()}, {"datagram", latin1ToUtf8(datagram)}});
     }
-    void receiveError(double) override { out << jsonError("receive", {}) << "\n"; }
+    void receiveError(double) override { print({{"error", "receive"}}); }
+
+private:
+    // One line: no indentation, and anything outside ASCII as \u escapes.
+    void print(const Json& object) { out << object.dump(-1, ' ', true) << "\n"; }
 };
 
 } // namespace
