@@ -32,8 +32,8 @@ TEST(Monitor, LostFramesCountEveryDatagramRead) {
     stats.arrived(0.2, 0, false);
     EXPECT_EQ(stats.counters().lost(), 4);     // 5 to 8
     EXPECT_EQ(stats.counters().restarts(), 1); // the jump to 2000000
-    EXPECT_EQ(stats.counts().received, 6u);
-    EXPECT_EQ(stats.counts().parse_errors, 1u);
+    EXPECT_EQ(stats.figures().received, 6u);
+    EXPECT_EQ(stats.figures().parse_errors, 1u);
 }
 
 // 100 frames 10 ms apart with one 50 ms pause: the last second's rate counts skipped
@@ -51,10 +51,10 @@ TEST(Monitor, RateIntervalsAndTimeOuts) {
     ASSERT_TRUE(intervals);
     EXPECT_NEAR(intervals->p50_ms, 10.0, 1e-6);
     EXPECT_NEAR(intervals->p99_ms, 50.0, 1e-6);
-    EXPECT_NEAR(stats.longestIntervalMs(), 50.0, 1e-6);
+    EXPECT_NEAR(stats.figures().longest_interval * 1000.0, 50.0, 1e-6);
     for (double wait : {0.9, 1.5, 2.2, 2.3})
         stats.waitedInVain(now + wait);
-    EXPECT_EQ(stats.counts().timeouts, 2u);
+    EXPECT_EQ(stats.figures().timeouts, 2u);
     EXPECT_EQ(stats.rate(now + 2.3), 0u);
 }
 

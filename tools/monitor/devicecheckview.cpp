@@ -1,7 +1,11 @@
-#include "devicecheckview.h"
+// ombrix-monitor's --find and --check: the search for the Skywand in the user's hand, or the
+// guided check of one Skywand, fed with every frame the monitor parses. The check's checklist
+// is redrawn in place on a terminal and printed as one plain line per change elsewhere; the
+// outcome is the last line of the output and the exit status.
 
 #include "Ombrix.h"
 #include "checkitems.h"
+#include "frameview.h"
 #include "monitor.h"
 #include "skywandcheck.h"
 #include "skywandfinder.h"
@@ -248,8 +252,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<FrameView> deviceView(const MonitorOptions& options,
-                                      const FrameView::Context& context) {
+std::unique_ptr<FrameView> FrameView::device(const MonitorOptions& options,
+                                             const Context& context) {
     if (options.find) {
         return std::make_unique<FindView>(context);
     }

@@ -1,7 +1,6 @@
 #include "frameview.h"
 
 #include "Ombrix.h"
-#include "devicecheckview.h"
 #include "replaywriter.h"
 #include "summaryview.h"
 
@@ -108,9 +107,10 @@ public:
     void receiveError(double) override { out << "receive error (empty or unreadable datagram)\n"; }
     // Once per whole second of silence.
     void waited(double now) override {
-        if (context.stats.counts().timeouts > silence_told) {
-            silence_told = context.stats.counts().timeouts;
-            out << fmt::format("no frame for {:.0f} s\n", now - context.stats.silenceStart());
+        if (context.stats.figures().timeouts > silence_told) {
+            silence_told = context.stats.figures().timeouts;
+            out << fmt::format("no frame for {:.0f} s\n",
+                               now - context.stats.figures().silence_start);
         }
     }
 
@@ -213,7 +213,7 @@ std::unique_ptr<FrameView> FrameView::create(const MonitorOptions& options,
         return std::make_unique<SkywandView>(context, *options.skywand);
     }
     if (options.find || options.check) {
-        return deviceView(options, context);
+        return device(options, context);
     }
     return std::make_unique<SummaryView>(options.record_file, context);
 }

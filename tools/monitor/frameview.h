@@ -1,7 +1,7 @@
 // ombrix-monitor's views: what it shows of the stream. The monitor tells the view of every
 // receive and asks it after each one whether the run has what it was for. The per-frame views
-// (--skywand, --raw, --json) print a line or a block for every datagram; the summary, the
-// search and the check have their own files.
+// (--skywand, --raw, --json) print a line or a block for every datagram; the summary
+// (summaryview), the search and the check (devicecheckview.cpp) have their own files.
 
 #ifndef FRAMEVIEW_H
 #define FRAMEVIEW_H
@@ -37,6 +37,8 @@ public:
     // The view the options ask for, started; none, with a message on the error output, when
     // it cannot start.
     static std::unique_ptr<FrameView> create(const MonitorOptions& options, const Context& context);
+    // The search (--find) or the check (--check), which tell the user what to do.
+    static std::unique_ptr<FrameView> device(const MonitorOptions& options, const Context& context);
 
     // Every datagram the client read, the skipped ones included, once the figures counted it:
     // its frame counter, none when it has no readable one.

@@ -1,7 +1,5 @@
 #include "monitor.h"
 
-#include "Ombrix.h"
-#include "forwarder.h"
 #include "hostlookup.h"
 #include "summaryview.h"
 
@@ -25,21 +23,19 @@ constexpr int forward_queue_bytes = 4 * 1024 * 1024;
 // After a receive that failed at once, so that a broken socket does not spin the processor.
 constexpr auto error_pause = std::chrono::milliseconds(10);
 
+double seconds() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
 } // namespace
 
 Monitor::Monitor(const MonitorOptions& options, std::ostream& out, std::ostream& err,
                  bool out_is_terminal)
     : options(options), out(out), err(err), out_is_terminal(out_is_terminal) {}
 
-Monitor::~Monitor() = default;
-
 const char* Monitor::version() {
     return OMBRIX_MONITOR_VERSION;
-}
-
-double Monitor::seconds() const {
-    using namespace std::chrono;
-    return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
 std::optional<int> Monitor::open() {
@@ -117,17 +113,17 @@ int Monitor::run(const std::atomic<bool>& stop) {
     err << "ombrix-monitor: listening on UDP port " << port << "; Ctrl+C ends\n";
     err.flush();
 
-    while (!finished && !stop.load()) {
+    while (!stop.load()) {
         // A check keeps its own time limit, on the controller's clock where the frames have one.
         if (options.duration && !options.check && seconds() - start_s >= *options.duration) {
             break;
         }
         receiveOnce(stop);
         const double now = seconds();
-        finished =
-            view->tick(now) || (options.frames && stats->counts().received >= *options.frames);
+        const bool done =
+            view->tick(now) || (options.frames && stats->figures().received >= *options.frames);
         everySecond(now);
-        if (!checkStreams()) {
+        if (!checkStreams() || done) {
             break;
         }
     }
@@ -220,14 +216,12 @@ bool Monitor::checkStreams() {
             err << "ombrix-monitor: cannot write the output: " << std::strerror(errno) << "\n";
             status = runtime_failure;
         }
-        finished = true;
         return false;
     }
     if (recorder && !recorder->good()) {
         err << "ombrix-monitor: " << options.record_file
             << ": write error: " << std::strerror(errno) << "\n";
         status = runtime_failure;
-        finished = true;
         recorder.reset();
         return false;
     }

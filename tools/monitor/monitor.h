@@ -3,6 +3,8 @@
 #ifndef MONITOR_H
 #define MONITOR_H
 
+#include "Ombrix.h"
+#include "forwarder.h"
 #include "frameview.h"
 #include "monitoroptions.h"
 #include "replaywriter.h"
@@ -14,9 +16,6 @@
 #include <optional>
 #include <ostream>
 #include <string_view>
-
-class Forwarder;
-class Ombrix;
 
 class Monitor {
 public:
@@ -33,9 +32,6 @@ public:
     // outlive run().
     Monitor(const MonitorOptions& options, std::ostream& out, std::ostream& err,
             bool out_is_terminal);
-    ~Monitor();
-    Monitor(const Monitor&) = delete;
-    Monitor& operator=(const Monitor&) = delete;
 
     // Runs until the frame count or duration is reached, stop becomes true, the output or
     // record file fails, or the device is found or its check has a verdict. Returns the
@@ -51,9 +47,8 @@ private:
     void receiveOnce(const std::atomic<bool>& stop);
     void record(double now, std::string_view datagram, unsigned dropped);
     void everySecond(double now);
-    // False when the output or the record file failed; the run then ends with status set.
+    // False when the output or the record file failed, with status set.
     bool checkStreams();
-    double seconds() const;
 
     const MonitorOptions& options;
     std::ostream& out;
@@ -71,7 +66,6 @@ private:
     std::optional<double> last_recorded_s;
 
     double next_second_s = 0;
-    bool finished = false;
     int status = success;
 };
 

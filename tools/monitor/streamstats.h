@@ -19,13 +19,17 @@ public:
     // A silence this long counts as one time-out, as in the tester.
     static constexpr double timeout_s = 1.0;
 
-    struct Counts {
+    struct Figures {
         std::uint64_t received = 0; // datagrams that arrived, dropped ones included
         std::uint64_t read = 0;     // datagrams handed over: frames and unparsable ones
         std::uint64_t dropped = 0;  // skipped to reach a newer one
         std::uint64_t timeouts = 0;
         std::uint64_t receive_errors = 0;
         std::uint64_t parse_errors = 0;
+        double first_arrival = 0; // of a datagram read
+        double last_arrival = 0;
+        double longest_interval = 0; // between two datagrams read
+        double silence_start = 0;    // the last arrival, or the start
     };
 
     struct Percentiles {
@@ -33,7 +37,7 @@ public:
         double p99_ms = 0;
     };
 
-    explicit StreamStats(double start_s);
+    explicit StreamStats(double start_s) { totals.silence_start = start_s; }
 
     // Every datagram the client read, the ones it skipped to reach the newest included: its
     // frame counter, returned (none when it has no readable one), tells lost, late, repeated
@@ -44,7 +48,6 @@ public:
     void arrived(double now, unsigned dropped, bool parsed);
     // A receive that got no usable datagram: a read error or an empty datagram.
     void receiveFailed(double now, unsigned dropped);
-    // A receive that waited its whole time-out in vain.
     void waitedInVain(double now);
 
     // Datagrams that arrived within the last window before now, dropped ones included.
@@ -52,18 +55,9 @@ public:
     // Arrival intervals within the last window before now; none when fewer than two arrived.
     std::optional<Percentiles> intervals(double now) const;
 
-    const Counts& counts() const { return figures; }
+    const Figures& figures() const { return totals; }
     // Lost and restarted counters: those the controller skipped that no datagram carried.
     const FrameCounter& counters() const { return frame_counters; }
-    // When the current silence began: the last arrival, or the start.
-    double silenceStart() const { return silence_start; }
-
-    // Seconds from the first to the last arrival; 0 until two datagrams arrived.
-    double span() const { return last_arrival ? *last_arrival - first_arrival : 0.0; }
-    // Average arrivals per second over the span; 0 until two datagrams arrived.
-    double averageRate() const;
-    // The longest time between two arrivals, in milliseconds; 0 until two arrived.
-    double longestIntervalMs() const { return longest_interval_s * 1000.0; }
 
 private:
     void forget(double now) const;
@@ -75,15 +69,9 @@ private:
         unsigned datagrams;
     };
     mutable std::deque<Arrival> recent;
-    double silence_start;
     std::uint64_t silence_timeouts = 0; // time-outs already counted for the current silence
-
-    double first_arrival = 0;
-    std::optional<double> last_arrival;
-    double longest_interval_s = 0;
-
     FrameCounter frame_counters;
-    Counts figures;
+    Figures totals;
 };
 
 #endif // STREAMSTATS_H

@@ -16,10 +16,10 @@ constexpr double plain_refresh_s = 1.0;
 // The figures every form of the summary gives, separated by sep.
 std::string lossText(const StreamStats& stats, const char* sep) {
     return fmt::format("{} lost{sep}{} dropped{sep}{} restarts", stats.counters().lost(),
-                       stats.counts().dropped, stats.counters().restarts(), fmt::arg("sep", sep));
+                       stats.figures().dropped, stats.counters().restarts(), fmt::arg("sep", sep));
 }
 
-std::string errorText(const StreamStats::Counts& counts, const char* sep) {
+std::string errorText(const StreamStats::Figures& counts, const char* sep) {
     return fmt::format("{} time-out{sep}{} receive{sep}{} parse", counts.timeouts,
                        counts.receive_errors, counts.parse_errors, fmt::arg("sep", sep));
 }
@@ -73,7 +73,7 @@ std::string SummaryView::lastFrameText() const {
 
 void SummaryView::show(double now, bool final_refresh) {
     const StreamStats& stats = context.stats;
-    const StreamStats::Counts& counts = stats.counts();
+    const StreamStats::Figures& counts = stats.figures();
     const double elapsed = now - context.start_s;
     if (context.out_is_terminal) {
         std::string title =
@@ -109,17 +109,21 @@ void SummaryView::show(double now, bool final_refresh) {
 
 std::string SummaryView::finalLine(const StreamStats& stats, double elapsed,
                                    const std::string& record_file, const Forwarder* forwarder) {
-    const std::uint64_t received = stats.counts().received;
+    const StreamStats::Figures& figures = stats.figures();
+    const std::uint64_t received = figures.received;
+    const double span = figures.last_arrival - figures.first_arrival;
     std::string line = fmt::format("ombrix-monitor: {} frame{} received in {:.1f} s", received,
                                    received == 1 ? "" : "s", elapsed);
-    // A rate and a longest gap need two arrivals.
-    if (received >= 2 && stats.span() > 0.0) {
-        line += fmt::format(" ({:.1f} frames/s, longest gap {:.1f} ms)", stats.averageRate(),
-                            stats.longestIntervalMs());
+    // A rate and a longest gap need two arrivals; the first opens the span, the later ones fall
+    // inside it.
+    if (received >= 2 && span > 0.0) {
+        line += fmt::format(" ({:.1f} frames/s, longest gap {:.1f} ms)",
+                            static_cast<double>(received - 1) / span,
+                            figures.longest_interval * 1000.0);
     }
-    line += fmt::format(", {}; errors: {}", lossText(stats, ", "), errorText(stats.counts(), ", "));
+    line += fmt::format(", {}; errors: {}", lossText(stats, ", "), errorText(figures, ", "));
     if (!record_file.empty()) {
-        const std::uint64_t recorded = stats.counts().read;
+        const std::uint64_t recorded = figures.read;
         line += fmt::format("; {} frame{} recorded to {}", recorded, recorded == 1 ? "" : "s",
                             record_file);
     }
