@@ -2,7 +2,6 @@
 
 #include "Ombrix.h"
 #include "replaywriter.h"
-#include "summaryview.h"
 
 #include <algorithm>
 #include <charconv>
@@ -215,5 +214,5 @@ std::unique_ptr<FrameView> FrameView::create(const MonitorOptions& options,
     if (options.find || options.check) {
         return device(options, context);
     }
-    return std::make_unique<SummaryView>(options.record_file, context);
+    return summary(options.record_file, context);
 }

@@ -1,7 +1,7 @@
 // ombrix-monitor's views: what it shows of the stream. The monitor tells the view of every
 // receive and asks it after each one whether the run has what it was for. The per-frame views
 // (--skywand, --raw, --json) print a line or a block for every datagram; the summary
-// (summaryview), the search and the check (devicecheckview.cpp) have their own files.
+// (summaryview.cpp), the search and the check (devicecheckview.cpp) have their own files.
 
 #ifndef FRAMEVIEW_H
 #define FRAMEVIEW_H
@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <string>
 #include <string_view>
 
 class Forwarder;
@@ -37,6 +38,9 @@ public:
     // The view the options ask for, started; none, with a message on the error output, when
     // it cannot start.
     static std::unique_ptr<FrameView> create(const MonitorOptions& options, const Context& context);
+    // The live summary; record_file is empty when not recording.
+    static std::unique_ptr<FrameView> summary(const std::string& record_file,
+                                              const Context& context);
     // The search (--find) or the check (--check), which tell the user what to do.
     static std::unique_ptr<FrameView> device(const MonitorOptions& options, const Context& context);
 
@@ -63,5 +67,10 @@ protected:
     const Context context;
     std::ostream& out;
 };
+
+// The run's closing line, without a line end, whatever the view; elapsed: seconds since the
+// start.
+std::string closingLine(const StreamStats& stats, double elapsed, const std::string& record_file,
+                        const Forwarder* forwarder);
 
 #endif // FRAMEVIEW_H

@@ -1,7 +1,6 @@
 #include "monitor.h"
 
 #include "hostlookup.h"
-#include "summaryview.h"
 
 #include <cerrno>
 #include <chrono>
@@ -138,8 +137,7 @@ int Monitor::run(const std::atomic<bool>& stop) {
     const int view_status = view->finish(end_s, stop.load(), failed);
     status = status == success ? view_status : status;
     std::ostream& summary_out = options.summaryOnly() ? out : err;
-    summary_out << SummaryView::finalLine(*stats, end_s - start_s, options.record_file,
-                                          forwarder.get())
+    summary_out << closingLine(*stats, end_s - start_s, options.record_file, forwarder.get())
                 << "\n";
     summary_out.flush();
     return status;

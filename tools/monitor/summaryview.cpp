@@ -1,11 +1,15 @@
-#include "summaryview.h"
+// The summary of ombrix-monitor: a block refreshed in place on a terminal, a plain line per
+// second elsewhere, and the closing line.
 
 #include "Ombrix.h"
 #include "forwarder.h"
+#include "frameview.h"
+#include "terminalblock.h"
 
 #include <fmt/format.h>
 
-#include <utility>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -24,91 +28,99 @@ std::string errorText(const StreamStats::Figures& counts, const char* sep) {
                        counts.receive_errors, counts.parse_errors, fmt::arg("sep", sep));
 }
 
+class SummaryView : public FrameView {
+public:
+    SummaryView(const std::string& record_file, const Context& context)
+        : FrameView(context), record_file(record_file),
+          // A terminal shows the block at once; a plain line first comes when there is a
+          // second to report.
+          next_refresh_s(context.start_s + (context.out_is_terminal ? 0.0 : plain_refresh_s)) {}
+
+    // Its counter and timestamp, and how many records of each kind the client holds after it.
+    void frame(const Ombrix& client, double, unsigned) override {
+        last_frame =
+            fmt::format("{}  ts {:.3f}  bodies {}  skywands {}  tools {}  hands {}  markers {}",
+                        client.get_framecounter(), client.get_timestamp(), client.get_num_body(),
+                        client.get_num_skywand(), client.get_num_meatool(), client.get_num_hand(),
+                        client.get_num_marker());
+    }
+
+    bool tick(double now) override {
+        if (now >= next_refresh_s) {
+            show(now, false);
+        }
+        return false;
+    }
+
+    int finish(double now, bool, bool failed) override {
+        if (!failed) {
+            show(now, true);
+        }
+        return 0;
+    }
+
+private:
+    std::string intervalText(double now) const {
+        const std::optional<StreamStats::Percentiles> intervals = context.stats.intervals(now);
+        if (!intervals) {
+            return "interval -";
+        }
+        return fmt::format("interval p50 {:.2f} ms  p99 {:.2f} ms  jitter {:.2f} ms",
+                           intervals->p50_ms, intervals->p99_ms,
+                           intervals->p99_ms - intervals->p50_ms);
+    }
+
+    void show(double now, bool final_refresh) {
+        const StreamStats& stats = context.stats;
+        const StreamStats::Figures& counts = stats.figures();
+        const double elapsed = now - context.start_s;
+        if (context.out_is_terminal) {
+            std::string title =
+                fmt::format("ombrix-monitor  UDP port {}  {:.1f} s", context.port, elapsed);
+            if (!record_file.empty()) {
+                title += fmt::format("  recording {} frames", counts.read);
+            }
+            std::vector<std::string> lines{
+                title,
+                fmt::format("rate        {} frames/s   {}", stats.rate(now), intervalText(now)),
+                fmt::format("frames      {} received  {}", counts.received, lossText(stats, "  ")),
+                "errors      " + errorText(counts, "  "),
+                "last frame  " + last_frame,
+            };
+            if (context.forwarder) {
+                const std::vector<std::string> forwarding = context.forwarder->destinationLines();
+                lines.insert(lines.end(), forwarding.begin(), forwarding.end());
+            }
+            block.draw(out, lines);
+            next_refresh_s = now + terminal_refresh_s;
+        } else {
+            if (!final_refresh) {
+                out << fmt::format("{:.1f} s: {} frames/s, {}; {} received, {}; errors {}; last "
+                                   "frame {}",
+                                   elapsed, stats.rate(now), intervalText(now), counts.received,
+                                   lossText(stats, ", "), errorText(counts, ", "), last_frame)
+                    << (context.forwarder ? "; " + context.forwarder->summary() : "") << "\n";
+            }
+            next_refresh_s = now + plain_refresh_s;
+        }
+        out.flush();
+    }
+
+    const std::string record_file; // empty when not recording
+    std::string last_frame = "none yet";
+    TerminalBlock block;
+    double next_refresh_s;
+};
+
 } // namespace
 
-SummaryView::SummaryView(std::string record_file, const Context& context)
-    : FrameView(context), record_file(std::move(record_file)),
-      // A terminal shows the block at once; a plain line first comes when there is a second
-      // to report.
-      next_refresh_s(context.start_s + (context.out_is_terminal ? 0.0 : plain_refresh_s)) {}
-
-void SummaryView::frame(const Ombrix& client, double, unsigned) {
-    last = LastFrame{client.get_framecounter(),
-                     client.get_timestamp(),
-                     {client.get_num_body(), client.get_num_skywand(), client.get_num_meatool(),
-                      client.get_num_hand(), client.get_num_marker()}};
+std::unique_ptr<FrameView> FrameView::summary(const std::string& record_file,
+                                              const Context& context) {
+    return std::make_unique<SummaryView>(record_file, context);
 }
 
-bool SummaryView::tick(double now) {
-    if (now >= next_refresh_s) {
-        show(now, false);
-    }
-    return false;
-}
-
-int SummaryView::finish(double now, bool, bool failed) {
-    if (!failed) {
-        show(now, true);
-    }
-    return 0;
-}
-
-std::string SummaryView::intervalText(double now) const {
-    const std::optional<StreamStats::Percentiles> intervals = context.stats.intervals(now);
-    if (!intervals) {
-        return "interval -";
-    }
-    return fmt::format("interval p50 {:.2f} ms  p99 {:.2f} ms  jitter {:.2f} ms", intervals->p50_ms,
-                       intervals->p99_ms, intervals->p99_ms - intervals->p50_ms);
-}
-
-std::string SummaryView::lastFrameText() const {
-    if (!last) {
-        return "none yet";
-    }
-    const std::array<int, 5>& n = last->records;
-    return fmt::format("{}  ts {:.3f}  bodies {}  skywands {}  tools {}  hands {}  markers {}",
-                       last->counter, last->timestamp, n[0], n[1], n[2], n[3], n[4]);
-}
-
-void SummaryView::show(double now, bool final_refresh) {
-    const StreamStats& stats = context.stats;
-    const StreamStats::Figures& counts = stats.figures();
-    const double elapsed = now - context.start_s;
-    if (context.out_is_terminal) {
-        std::string title =
-            fmt::format("ombrix-monitor  UDP port {}  {:.1f} s", context.port, elapsed);
-        if (!record_file.empty()) {
-            title += fmt::format("  recording {} frames", counts.read);
-        }
-        std::vector<std::string> lines{
-            title,
-            fmt::format("rate        {} frames/s   {}", stats.rate(now), intervalText(now)),
-            fmt::format("frames      {} received  {}", counts.received, lossText(stats, "  ")),
-            "errors      " + errorText(counts, "  "),
-            "last frame  " + lastFrameText(),
-        };
-        if (context.forwarder) {
-            const std::vector<std::string> forwarding = context.forwarder->destinationLines();
-            lines.insert(lines.end(), forwarding.begin(), forwarding.end());
-        }
-        block.draw(out, lines);
-        next_refresh_s = now + terminal_refresh_s;
-    } else {
-        if (!final_refresh) {
-            out << fmt::format("{:.1f} s: {} frames/s, {}; {} received, {}; errors {}; last "
-                               "frame {}",
-                               elapsed, stats.rate(now), intervalText(now), counts.received,
-                               lossText(stats, ", "), errorText(counts, ", "), lastFrameText())
-                << (context.forwarder ? "; " + context.forwarder->summary() : "") << "\n";
-        }
-        next_refresh_s = now + plain_refresh_s;
-    }
-    out.flush();
-}
-
-std::string SummaryView::finalLine(const StreamStats& stats, double elapsed,
-                                   const std::string& record_file, const Forwarder* forwarder) {
+std::string closingLine(const StreamStats& stats, double elapsed, const std::string& record_file,
+                        const Forwarder* forwarder) {
     const StreamStats::Figures& figures = stats.figures();
     const std::uint64_t received = figures.received;
     const double span = figures.last_arrival - figures.first_arrival;
