@@ -38,7 +38,6 @@ public:
     }
 
     void frame(const Ombrix& client, double, unsigned) override {
-        ++frames;
         records.clear();
         for (int i = 0; i < client.get_num_skywand(); ++i) {
             records.push_back(client.get_skywand(i));
@@ -54,26 +53,22 @@ public:
             out.flush();
             return Monitor::success;
         }
-        context.err << "ombrix-monitor: " << failure(now, stopped) << "\n";
+        const StreamStats::Figures& figures = context.stats.figures();
+        const std::uint64_t frames = figures.read - figures.parse_errors;
+        const std::string within = fmt::format(" within {:.1f} s", now - context.start_s);
+        context.err << "ombrix-monitor: "
+                    << (stopped       ? "stopped before a Skywand button went down"
+                        : frames == 0 ? "no tracking frame arrived on UDP port " +
+                                            std::to_string(context.port) + within
+                                      : fmt::format("no Skywand button went down{} ({} frame{})",
+                                                    within, frames, frames == 1 ? "" : "s"))
+                    << "\n";
         return Monitor::runtime_failure;
     }
 
 private:
-    std::string failure(double now, bool stopped) const {
-        if (stopped) {
-            return "stopped before a Skywand button went down";
-        }
-        const std::string within = fmt::format(" within {:.1f} s", now - context.start_s);
-        if (frames == 0) {
-            return "no tracking frame arrived on UDP port " + std::to_string(context.port) + within;
-        }
-        return fmt::format("no Skywand button went down{} ({} frame{})", within, frames,
-                           frames == 1 ? "" : "s");
-    }
-
     SkywandFinder finder;
     std::vector<ombrix_skywand_type> records; // of the newest frame, kept to save allocations
-    long frames = 0;
 };
 
 // The check of one Skywand, on the frames' counters as the stream's figures count them.
@@ -94,8 +89,8 @@ public:
         if (!report_path.empty()) {
             // Renamed over the report once complete: an existing report stays as it was until
             // then, whatever ends the run.
-            std::string name = report_path + ".XXXXXX";
-            const int fd = ::mkstemp(name.data());
+            report_temp = report_path + ".XXXXXX";
+            const int fd = ::mkstemp(report_temp.data());
             if (fd < 0) {
                 context.err << "ombrix-monitor: " << report_path
                             << ": cannot write beside it: " << std::strerror(errno) << "\n";
@@ -106,7 +101,6 @@ public:
             ::umask(mask);
             ::fchmod(fd, 0666 & ~mask);
             ::close(fd);
-            report_temp = name;
         }
         context.err << "ombrix-monitor: checking " << device << " for at most "
                     << fmt::format("{:.0f}", limit_s)
@@ -121,11 +115,9 @@ public:
 
     void frame(const Ombrix& client, double, unsigned) override {
         // A device missing from the frame gives the untracked record: a frame it was not seen in.
-        SkywandCheck::Frame frame;
-        frame.record = client.get_skywand(index);
-        frame.carried = index < client.get_num_skywand_carried();
-        frame.timestamp = client.get_timestamp();
-        check.addFrame(frame, Clock::now());
+        check.addFrame({client.get_skywand(index), index < client.get_num_skywand_carried(),
+                        client.get_timestamp()},
+                       Clock::now());
     }
 
     void unparsed(std::string_view datagram, double, unsigned) override {
@@ -186,31 +178,24 @@ private:
     }
 
     void show(Clock::time_point now, bool final_refresh) {
-        if (context.out_is_terminal && !final_refresh && now < next_redraw) {
-            return;
-        }
-        const CheckReport report = check.report(now);
-        if (context.out_is_terminal) {
-            redraw(report);
+        if (!context.out_is_terminal) {
+            printChanges(check.report(now));
+        } else if (final_refresh || now >= next_redraw) {
+            const CheckReport report = check.report(now);
+            std::string state = verdictText(report.verdict);
+            if (report.verdict == CheckVerdict::running) {
+                state += fmt::format(", {:.1f} s of {:.0f} s", report.durationS, limit_s);
+            }
+            std::vector<std::string> lines{
+                fmt::format("ombrix-monitor  {} on UDP port {}  {}", device, context.port, state)};
+            for (const CheckItem& item : checkItems(report)) {
+                lines.push_back(
+                    fmt::format("  [{}] {:<15}{}", item.ok ? "x" : " ", item.name, item.text));
+            }
+            block.draw(out, lines);
             next_redraw = now + redraw_interval;
-        } else {
-            printChanges(report);
         }
         out.flush();
-    }
-
-    void redraw(const CheckReport& report) {
-        std::string state = verdictText(report.verdict);
-        if (report.verdict == CheckVerdict::running) {
-            state += fmt::format(", {:.1f} s of {:.0f} s", report.durationS, limit_s);
-        }
-        std::vector<std::string> lines{
-            fmt::format("ombrix-monitor  {} on UDP port {}  {}", device, context.port, state)};
-        for (const CheckItem& item : checkItems(report)) {
-            lines.push_back(
-                fmt::format("  [{}] {:<15}{}", item.ok ? "x" : " ", item.name, item.text));
-        }
-        block.draw(out, lines);
     }
 
     // A line when the device's data first arrives, and one for each item that passed or no

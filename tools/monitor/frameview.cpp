@@ -9,14 +9,14 @@
 #include <cstdint>
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
-#include <type_traits>
 
 namespace {
 
 using Json = nlohmann::ordered_json; // members in the order written
 
-// Null when not finite; a whole value without a fraction ("1", not "1.0"; -0 as 0); a float as the
-// shortest digits that read back to it, not the many digits of its widened double.
+// Null when not finite; a whole value without a fraction ("1", not "1.0"; -0 as 0); otherwise the
+// shortest digits that read back to the value, for a float not the many digits of its widened
+// double.
 template <typename Number> Json number(Number value) {
     if (!std::isfinite(value)) {
         return nullptr;
@@ -24,15 +24,11 @@ template <typename Number> Json number(Number value) {
     if (value == std::trunc(value) && std::fabs(value) < 1e15) {
         return static_cast<std::int64_t>(value);
     }
-    if constexpr (std::is_same_v<Number, float>) {
-        char text[64];
-        const char* end = std::to_chars(text, text + sizeof text, value).ptr;
-        double widened = 0;
-        std::from_chars(text, end, widened);
-        return widened;
-    } else {
-        return value; // a double's shortest digits read back to itself
-    }
+    char text[64];
+    const char* end = std::to_chars(text, text + sizeof text, value).ptr;
+    double widened = 0;
+    std::from_chars(text, end, widened);
+    return widened;
 }
 
 // One object per index below count, made by make.

@@ -10,10 +10,6 @@
 #include <fmt/format.h>
 #include <thread>
 
-#ifndef OMBRIX_MONITOR_VERSION
-#define OMBRIX_MONITOR_VERSION "unknown"
-#endif
-
 namespace {
 
 // The receive queue asked for while forwarding or checking: about 200 of the largest frames.
@@ -180,30 +176,25 @@ void Monitor::receiveOnce(const std::atomic<bool>& stop) {
         return;
     }
     stats->arrived(now, dropped, parsed);
-    record(now, datagram, dropped);
+    if (recorder) {
+        if (dropped > 0) {
+            // Skipped datagrams never leave the client, so the file can only say where they were.
+            recorder->writeComment(fmt::format("{} datagram{} dropped here: arrived while an "
+                                               "older one waited",
+                                               dropped, dropped == 1 ? "" : "s"));
+        }
+        std::optional<double> delay_ms;
+        if (last_recorded_s) {
+            delay_ms = (now - *last_recorded_s) * 1000.0;
+        }
+        recorder->writeFrame(std::string(datagram), delay_ms);
+        last_recorded_s = now;
+    }
     if (parsed) {
         view->frame(*client, now - start_s, dropped);
     } else {
         view->unparsed(datagram, now - start_s, dropped);
     }
-}
-
-void Monitor::record(double now, std::string_view datagram, unsigned dropped) {
-    if (!recorder) {
-        return;
-    }
-    if (dropped > 0) {
-        // Skipped datagrams never leave the client, so the file can only say where they were.
-        recorder->writeComment(std::to_string(dropped) +
-                               (dropped == 1 ? " datagram" : " datagrams") +
-                               " dropped here: arrived while an older one waited");
-    }
-    std::optional<double> delay_ms;
-    if (last_recorded_s) {
-        delay_ms = (now - *last_recorded_s) * 1000.0;
-    }
-    recorder->writeFrame(std::string(datagram), delay_ms);
-    last_recorded_s = now;
 }
 
 bool Monitor::checkStreams() {

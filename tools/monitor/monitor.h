@@ -43,9 +43,9 @@ public:
 private:
     // The forwarding, the port and the recording; the exit status when one cannot be opened.
     std::optional<int> open();
-    // One receive of the client and everything that follows from it.
+    // One receive of the client and everything that follows from it: the figures, the
+    // recording, the view.
     void receiveOnce(const std::atomic<bool>& stop);
-    void record(double now, std::string_view datagram, unsigned dropped);
     void everySecond(double now);
     // False when the output or the record file failed, with status set.
     bool checkStreams();
