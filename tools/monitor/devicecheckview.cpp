@@ -75,9 +75,8 @@ private:
 class CheckView : public FrameView {
 public:
     CheckView(const MonitorOptions& options, const Context& context)
-        : FrameView(context), index(options.check - 1), device("S" + std::to_string(options.check)),
+        : FrameView(context), options(options), device("S" + std::to_string(options.check)),
           limit_s(options.duration.value_or(default_time_limit_s)),
-          report_path(options.report_file),
           check(
               {device, context.port,
                std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(limit_s))},
@@ -86,13 +85,13 @@ public:
     // Creates the report's temporary file beside the report, so that a folder that cannot be
     // written fails now rather than after the check. False with a message when it cannot.
     bool start() {
-        if (!report_path.empty()) {
+        if (!options.report_file.empty()) {
             // Renamed over the report once complete: an existing report stays as it was until
             // then, whatever ends the run.
-            report_temp = report_path + ".XXXXXX";
+            report_temp = options.report_file + ".XXXXXX";
             const int fd = ::mkstemp(report_temp.data());
             if (fd < 0) {
-                context.err << "ombrix-monitor: " << report_path
+                context.err << "ombrix-monitor: " << options.report_file
                             << ": cannot write beside it: " << std::strerror(errno) << "\n";
                 return false;
             }
@@ -115,8 +114,8 @@ public:
 
     void frame(const Ombrix& client, double, unsigned) override {
         // A device missing from the frame gives the untracked record: a frame it was not seen in.
-        check.addFrame({client.get_skywand(index), index < client.get_num_skywand_carried(),
-                        client.get_timestamp()},
+        check.addFrame({client.get_skywand(options.check - 1),
+                        options.check <= client.get_num_skywand_carried(), client.get_timestamp()},
                        Clock::now());
     }
 
@@ -166,14 +165,14 @@ private:
         file.close();
         const bool written = !file.fail();
         const int write_errno = errno;
-        if (!written || std::rename(report_temp.c_str(), report_path.c_str()) != 0) {
-            context.err << "ombrix-monitor: " << report_path << ": "
+        if (!written || std::rename(report_temp.c_str(), options.report_file.c_str()) != 0) {
+            context.err << "ombrix-monitor: " << options.report_file << ": "
                         << (written ? "cannot replace: " : "write error: ")
                         << std::strerror(written ? errno : write_errno) << "\n";
             std::remove(report_temp.c_str());
             return false;
         }
-        context.err << "ombrix-monitor: report written to " << report_path << "\n";
+        context.err << "ombrix-monitor: report written to " << options.report_file << "\n";
         return true;
     }
 
@@ -223,10 +222,9 @@ private:
         printed_seen = report.deviceSeen;
     }
 
-    const int index;          // of the device in the frame's Skywand line
+    const MonitorOptions& options;
     const std::string device; // "S2"
     const double limit_s;
-    const std::string report_path;
     SkywandCheck check;
     std::string report_temp; // the report's temporary file while the check runs
     Clock::time_point next_redraw;

@@ -60,12 +60,10 @@ std::string latin1ToUtf8(std::string_view text) {
     out.reserve(text.size());
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            out += c;
-        } else {
-            out += static_cast<char>(0xC0 | (byte >> 6));
-            out += static_cast<char>(0x80 | (byte & 0x3F));
+        if (byte >= 0x80) {
+            out += static_cast<char>(0xC0 | (byte >> 6)); // the lead byte of two
         }
+        out += byte < 0x80 ? c : static_cast<char>(0x80 | (byte & 0x3F));
     }
     return out;
 }

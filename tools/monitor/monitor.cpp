@@ -117,7 +117,19 @@ int Monitor::run(const std::atomic<bool>& stop) {
         const double now = seconds();
         const bool done =
             view->tick(now) || (options.frames && stats->figures().received >= *options.frames);
-        everySecond(now);
+        // Once a second the recording reaches its file, so that one cut short by a crash keeps
+        // most of it, and with a view of its own on the output, failing forwarding destinations
+        // are told on the error output (the summary shows them itself).
+        if (now >= next_second_s) {
+            next_second_s = now + 1.0;
+            if (recorder) {
+                record_file.flush();
+            }
+            if (forwarder && !options.summaryOnly() && forwarder->errorsGrew()) {
+                err << "ombrix-monitor: " << forwarder->summary() << "\n";
+                err.flush();
+            }
+        }
         if (!checkStreams() || done) {
             break;
         }
@@ -137,23 +149,6 @@ int Monitor::run(const std::atomic<bool>& stop) {
                 << "\n";
     summary_out.flush();
     return status;
-}
-
-// Once a second the recording reaches its file, so that a recording cut short by a crash keeps
-// most of it, and with a view of its own on the output, failing forwarding destinations are
-// told on the error output (the summary shows them itself).
-void Monitor::everySecond(double now) {
-    if (now < next_second_s) {
-        return;
-    }
-    next_second_s = now + 1.0;
-    if (recorder) {
-        record_file.flush();
-    }
-    if (forwarder && !options.summaryOnly() && forwarder->errorsGrew()) {
-        err << "ombrix-monitor: " << forwarder->summary() << "\n";
-        err.flush();
-    }
 }
 
 void Monitor::receiveOnce(const std::atomic<bool>& stop) {

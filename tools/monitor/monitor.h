@@ -15,7 +15,6 @@
 #include <memory>
 #include <optional>
 #include <ostream>
-#include <string_view>
 
 class Monitor {
 public:
@@ -46,7 +45,6 @@ private:
     // One receive of the client and everything that follows from it: the figures, the
     // recording, the view.
     void receiveOnce(const std::atomic<bool>& stop);
-    void everySecond(double now);
     // False when the output or the record file failed, with status set.
     bool checkStreams();
 
