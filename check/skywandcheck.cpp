@@ -254,10 +254,10 @@ void SkywandCheck::updateTracking(bool tracked) {
 }
 
 void SkywandCheck::refreshTracking() {
-    const TrackingResult& t = result.tracking;
+    TrackingResult& t = result.tracking;
     // In whole numbers, so that the threshold holds exactly as documented.
-    result.tracking.ok = t.frames > 0 && 100 * t.trackedFrames >= minTrackedPercent * t.frames &&
-                         100 * t.lostFrames <= maxLostPercent * sentFrames;
+    t.ok = t.frames > 0 && 100 * t.trackedFrames >= minTrackedPercent * t.frames &&
+           100 * t.lostFrames <= maxLostPercent * sentFrames;
 }
 
 bool SkywandCheck::allPassed() const {
