@@ -30,17 +30,31 @@ int SkywandCheck::direction(double x, double y) {
 }
 
 void SkywandCheck::datagramRead(std::string_view datagram, Clock::time_point now) {
+    const std::optional<std::uint32_t> counter = FrameCounter::counterOf(datagram);
+    if (counter && !finished())
+        counters.add(*counter);
+    datagramCounted(counter.has_value(), counters, now);
+}
+
+void SkywandCheck::datagramCounted(bool hasCounter, const FrameCounter& counted,
+                                   Clock::time_point now) {
     if (finished())
         return;
-    const std::optional<std::uint32_t> counter = FrameCounter::counterOf(datagram);
-    if (!counter) {
+    if (!hasCounter) {
         ++result.tracking.unparsable;
         return;
     }
-    counters.add(*counter);
     if (!firstDatagram)
         firstDatagram = now;
     lastDatagram = now;
+    TrackingResult& t = result.tracking;
+    t.lostFrames = counted.lost();
+    t.reorderedFrames = counted.reordered();
+    t.repeatedFrames = counted.repeated();
+    t.counterRestarts = counted.restarts();
+    const double span = seconds(*lastDatagram - *firstDatagram);
+    t.rateHz = span > 0.0 ? double(counted.frames() + counted.repeated() - 1) / span : 0.0;
+    sentFrames = counted.frames() + counted.lost();
     refreshTracking();
 }
 
@@ -241,16 +255,9 @@ void SkywandCheck::updateTracking(bool tracked) {
 
 void SkywandCheck::refreshTracking() {
     TrackingResult& t = result.tracking;
-    t.lostFrames = counters.lost();
-    t.reorderedFrames = counters.reordered();
-    t.repeatedFrames = counters.repeated();
-    t.counterRestarts = counters.restarts();
-    const double span = firstDatagram ? seconds(*lastDatagram - *firstDatagram) : 0.0;
-    t.rateHz = span > 0.0 ? double(counters.frames() + counters.repeated() - 1) / span : 0.0;
     // In whole numbers, so that the threshold holds exactly as documented.
-    const long sent = counters.frames() + counters.lost();
     t.ok = t.frames > 0 && 100 * t.trackedFrames >= minTrackedPercent * t.frames &&
-           100 * t.lostFrames <= maxLostPercent * sent;
+           100 * t.lostFrames <= maxLostPercent * sentFrames;
 }
 
 bool SkywandCheck::allPassed() const {

@@ -73,6 +73,9 @@ public:
     // arrival order: its frame counter feeds the lost-frame count. A datagram without a
     // readable "fr " line counts as unparsable.
     void datagramRead(std::string_view datagram, Clock::time_point now);
+    // The same for a caller that reads the counters itself: hasCounter tells whether the
+    // datagram had a readable one, which `counters` has counted; the check reports its figures.
+    void datagramCounted(bool hasCounter, const FrameCounter& counters, Clock::time_point now);
     // The newest datagram of a receive could not be parsed.
     void frameUnparsed(std::string_view datagram);
     // One parsed frame, after its datagram went through datagramRead.
@@ -140,7 +143,8 @@ private:
     Clock::time_point lastArrival{}; // when it arrived
     std::optional<double> tsOffset;  // check time - "ts", while the frames' "ts" is used
 
-    FrameCounter counters;
+    FrameCounter counters; // unless the caller counts them
+    long sentFrames = 0;   // counters from each run's first to its highest
     std::optional<Clock::time_point> firstDatagram, lastDatagram;
     long trackedFrames = 0;
 };

@@ -28,12 +28,12 @@ TEST(Monitor, LostFramesCountEveryDatagramRead) {
     for (const char* datagram :
          {"fr 1\n", "fr 2\n", "fr 4\n", "fr 3\n", "fr 9\n", "x\n", "fr 2000000\n"})
         stats.datagramRead(datagram);
-    stats.frameParsed(0.1, 9, 4, {}, 0.1);
-    stats.parseFailed(0.2, 0);
-    EXPECT_EQ(stats.lost(), 4u);     // 5 to 8
-    EXPECT_EQ(stats.restarts(), 1u); // the jump to 2000000
-    EXPECT_EQ(stats.received(), 6u);
-    EXPECT_EQ(stats.parseErrors(), 1u);
+    stats.arrived(0.1, 4, true);
+    stats.arrived(0.2, 0, false);
+    EXPECT_EQ(stats.counters().lost(), 4);     // 5 to 8
+    EXPECT_EQ(stats.counters().restarts(), 1); // the jump to 2000000
+    EXPECT_EQ(stats.figures().received, 6u);
+    EXPECT_EQ(stats.figures().parse_errors, 1u);
 }
 
 // 100 frames 10 ms apart with one 50 ms pause: the last second's rate counts skipped
@@ -44,17 +44,17 @@ TEST(Monitor, RateIntervalsAndTimeOuts) {
     double now = 0.0;
     for (std::uint32_t counter = 1; counter <= 100; ++counter) {
         now += counter == 50 ? 0.05 : 0.01;
-        stats.frameParsed(now, counter, counter == 100 ? 3 : 0, {}, now);
+        stats.arrived(now, counter == 100 ? 3 : 0, true);
     }
     EXPECT_EQ(stats.rate(now), 96u + 3u); // the first four arrived over a second ago
     const auto intervals = stats.intervals(now);
     ASSERT_TRUE(intervals);
     EXPECT_NEAR(intervals->p50_ms, 10.0, 1e-6);
     EXPECT_NEAR(intervals->p99_ms, 50.0, 1e-6);
-    EXPECT_NEAR(stats.longestIntervalMs(), 50.0, 1e-6);
+    EXPECT_NEAR(stats.figures().longest_interval * 1000.0, 50.0, 1e-6);
     for (double wait : {0.9, 1.5, 2.2, 2.3})
         stats.waitedInVain(now + wait);
-    EXPECT_EQ(stats.timeouts(), 2u);
+    EXPECT_EQ(stats.figures().timeouts, 2u);
     EXPECT_EQ(stats.rate(now + 2.3), 0u);
 }
 

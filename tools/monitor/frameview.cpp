@@ -3,19 +3,20 @@
 #include "Ombrix.h"
 #include "replaywriter.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
-#include <type_traits>
 
 namespace {
 
 using Json = nlohmann::ordered_json; // members in the order written
 
-// Null when not finite; a whole value without a fraction ("1", not "1.0"; -0 as 0); a float as the
-// shortest digits that read back to it, not the many digits of its widened double.
+// Null when not finite; a whole value without a fraction ("1", not "1.0"; -0 as 0); otherwise the
+// shortest digits that read back to the value, for a float not the many digits of its widened
+// double.
 template <typename Number> Json number(Number value) {
     if (!std::isfinite(value)) {
         return nullptr;
@@ -23,23 +24,11 @@ template <typename Number> Json number(Number value) {
     if (value == std::trunc(value) && std::fabs(value) < 1e15) {
         return static_cast<std::int64_t>(value);
     }
-    if constexpr (std::is_same_v<Number, float>) {
-        char text[64];
-        const char* end = std::to_chars(text, text + sizeof text, value).ptr;
-        double widened = 0;
-        std::from_chars(text, end, widened);
-        return widened;
-    } else {
-        return value; // a double's shortest digits read back to itself
-    }
-}
-
-template <typename Number> Json numbers(const Number* values, int count) {
-    Json array = Json::array();
-    for (int i = 0; i < count; ++i) {
-        array.push_back(number(values[i])); // integers come out as integers
-    }
-    return array;
+    char text[64];
+    const char* end = std::to_chars(text, text + sizeof text, value).ptr;
+    double widened = 0;
+    std::from_chars(text, end, widened);
+    return widened;
 }
 
 // One object per index below count, made by make.
@@ -49,6 +38,10 @@ template <typename Make> Json records(int count, Make make) {
         array.push_back(make(i));
     }
     return array;
+}
+
+template <typename Number> Json numbers(const Number* values, int count) {
+    return records(count, [values](int i) { return number(values[i]); });
 }
 
 // A tracked object: its id and quality, what only its kind reports, then its pose.
@@ -67,119 +60,62 @@ std::string latin1ToUtf8(std::string_view text) {
     out.reserve(text.size());
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            out += c;
-        } else {
-            out += static_cast<char>(0xC0 | (byte >> 6));
-            out += static_cast<char>(0x80 | (byte & 0x3F));
+        if (byte >= 0x80) {
+            out += static_cast<char>(0xC0 | (byte >> 6)); // the lead byte of two
         }
+        out += byte < 0x80 ? c : static_cast<char>(0x80 | (byte & 0x3F));
     }
     return out;
-}
-
-// One line: no indentation, and anything outside ASCII as \u escapes.
-std::string dump(const Json& object) {
-    return object.dump(-1, ' ', true);
-}
-
-// The counts the client reports are non-negative by construction; a clamp keeps a fault there
-// from turning into a huge loop.
-int countOf(int count, int capacity) {
-    return count < 0 ? 0 : (count > capacity ? capacity : count);
-}
-
-std::string json(const Ombrix& client, unsigned dropped) {
-    Json frame;
-    frame["frame"] = client.get_framecounter();
-    frame["timestamp"] = number(client.get_timestamp());
-    frame["dropped"] = dropped;
-    frame["bodies"] =
-        records(client.get_num_body(), [&](int i) { return tracked(client.get_body(i)); });
-    frame["skywands"] = records(client.get_num_skywand(), [&](int i) {
-        const ombrix_skywand_type wand = client.get_skywand(i);
-        return tracked(wand, {{"buttons", numbers(wand.button, countOf(wand.num_button, 16))},
-                              {"joystick", numbers(wand.joystick, countOf(wand.num_joystick, 8))}});
-    });
-    frame["tools"] = records(client.get_num_meatool(), [&](int i) {
-        const ombrix_meatool_type tool = client.get_meatool(i);
-        return tracked(tool, {{"buttons", numbers(tool.button, countOf(tool.num_button, 1))}});
-    });
-    frame["hands"] = records(client.get_num_hand(), [&](int i) {
-        const ombrix_hand_type hand = client.get_hand(i);
-        Json object = tracked(hand, {{"handedness", hand.handedness}});
-        object["fingers"] = records(countOf(hand.num_finger, 5), [&](int f) {
-            const ombrix_finger_type& finger = hand.finger[f];
-            return Json{{"position", numbers(finger.position, 3)},
-                        {"rotation", numbers(finger.rotation, 9)},
-                        {"tip_radius", number(finger.tip_radius)},
-                        {"phalanx_length", numbers(finger.phalanx_length, 3)},
-                        {"phalanx_angle", numbers(finger.phalanx_angle, 2)}};
-        });
-        return object;
-    });
-    frame["markers"] = records(client.get_num_marker(), [&](int i) {
-        const ombrix_marker_type marker = client.get_marker(i);
-        return Json{{"id", marker.id},
-                    {"quality", number(marker.quality)},
-                    {"position", numbers(marker.position, 3)}};
-    });
-    return dump(frame);
-}
-
-std::string jsonError(std::string_view kind, std::string_view datagram) {
-    Json object;
-    object["error"] = std::string(kind);
-    if (!datagram.empty()) {
-        object["bytes"] = datagram.size();
-        object["datagram"] = latin1ToUtf8(datagram);
-    }
-    return dump(object);
-}
-
-std::string skywandLine(const Ombrix& client, int device_number) {
-    std::string line = fmt::format("frame {}  ts {:.3f}  S{}", client.get_framecounter(),
-                                   client.get_timestamp(), device_number);
-    const int count = client.get_num_skywand();
-    if (device_number < 1 || device_number > count) {
-        return line +
-               fmt::format("  not in this frame ({} Skywand{})", count, count == 1 ? "" : "s");
-    }
-    const ombrix_skywand_type wand = client.get_skywand(device_number - 1);
-    line += fmt::format("  quality {:.3f}{}  buttons", wand.quality,
-                        wand.quality < 0.0f ? " (not tracked)" : "");
-    for (int i = 0; i < countOf(wand.num_button, 16); ++i) {
-        line += wand.button[i] ? " 1" : " 0";
-    }
-    line += "  joystick";
-    for (int i = 0; i < countOf(wand.num_joystick, 8); ++i) {
-        line += fmt::format(" {:.3f}", wand.joystick[i]);
-    }
-    return line;
 }
 
 // One line per frame: the counter, the timestamp and one Skywand's buttons and joystick.
 class SkywandView : public FrameView {
 public:
-    SkywandView(std::ostream& out, int device_number) : FrameView(out), device(device_number) {}
+    SkywandView(const Context& context, int device_number)
+        : FrameView(context), device(device_number) {}
     void frame(const Ombrix& client, double, unsigned) override {
-        out << skywandLine(client, device) << "\n";
+        out << fmt::format("frame {}  ts {:.3f}  S{}", client.get_framecounter(),
+                           client.get_timestamp(), device);
+        const int count = client.get_num_skywand();
+        if (device > count) {
+            out << fmt::format("  not in this frame ({} Skywand{})\n", count,
+                               count == 1 ? "" : "s");
+            return;
+        }
+        const ombrix_skywand_type wand = client.get_skywand(device - 1);
+        out << fmt::format("  quality {:.3f}{}  buttons", wand.quality,
+                           wand.quality < 0.0f ? " (not tracked)" : "");
+        for (int i = 0; i < std::clamp(wand.num_button, 0, 16); ++i) {
+            out << (wand.button[i] ? " 1" : " 0");
+        }
+        out << "  joystick";
+        for (int i = 0; i < std::clamp(wand.num_joystick, 0, 8); ++i) {
+            out << fmt::format(" {:.3f}", wand.joystick[i]);
+        }
+        out << "\n";
     }
     void unparsed(std::string_view datagram, double, unsigned) override {
         out << "parse error (" << datagram.size() << " bytes; --raw shows them)\n";
     }
     void receiveError(double) override { out << "receive error (empty or unreadable datagram)\n"; }
-    void silence(double seconds) override {
-        out << "no frame for " << fmt::format("{:.0f}", seconds) << " s\n";
+    // Once per whole second of silence.
+    void waited(double now) override {
+        if (context.stats.figures().timeouts > silence_told) {
+            silence_told = context.stats.figures().timeouts;
+            out << fmt::format("no frame for {:.0f} s\n",
+                               now - context.stats.figures().silence_start);
+        }
     }
 
 private:
     int device;
+    std::uint64_t silence_told = 0; // time-outs already shown
 };
 
 // Every datagram as replay-file lines after a comment saying when it came and what it gave.
 class RawView : public FrameView {
 public:
-    explicit RawView(std::ostream& out) : FrameView(out) {}
+    using FrameView::FrameView;
     void frame(const Ombrix& client, double elapsed, unsigned dropped) override {
         block(client.get_datagram(), elapsed, dropped,
               fmt::format("frame {}", client.get_framecounter()));
@@ -205,29 +141,72 @@ private:
 // One JSON object per line for every datagram.
 class JsonView : public FrameView {
 public:
-    explicit JsonView(std::ostream& out) : FrameView(out) {}
+    using FrameView::FrameView;
     void frame(const Ombrix& client, double, unsigned dropped) override {
-        out << json(client, dropped) << "\n";
+        Json frame;
+        frame["frame"] = client.get_framecounter();
+        frame["timestamp"] = number(client.get_timestamp());
+        frame["dropped"] = dropped;
+        frame["bodies"] =
+            records(client.get_num_body(), [&](int i) { return tracked(client.get_body(i)); });
+        frame["skywands"] = records(client.get_num_skywand(), [&](int i) {
+            const ombrix_skywand_type wand = client.get_skywand(i);
+            return tracked(
+                wand, {{"buttons", numbers(wand.button, std::clamp(wand.num_button, 0, 16))},
+                       {"joystick", numbers(wand.joystick, std::clamp(wand.num_joystick, 0, 8))}});
+        });
+        frame["tools"] = records(client.get_num_meatool(), [&](int i) {
+            const ombrix_meatool_type tool = client.get_meatool(i);
+            return tracked(tool,
+                           {{"buttons", numbers(tool.button, std::clamp(tool.num_button, 0, 1))}});
+        });
+        frame["hands"] = records(client.get_num_hand(), [&](int i) {
+            const ombrix_hand_type hand = client.get_hand(i);
+            Json object = tracked(hand, {{"handedness", hand.handedness}});
+            object["fingers"] = records(std::clamp(hand.num_finger, 0, 5), [&](int f) {
+                const ombrix_finger_type& finger = hand.finger[f];
+                return Json{{"position", numbers(finger.position, 3)},
+                            {"rotation", numbers(finger.rotation, 9)},
+                            {"tip_radius", number(finger.tip_radius)},
+                            {"phalanx_length", numbers(finger.phalanx_length, 3)},
+                            {"phalanx_angle", numbers(finger.phalanx_angle, 2)}};
+            });
+            return object;
+        });
+        frame["markers"] = records(client.get_num_marker(), [&](int i) {
+            const ombrix_marker_type marker = client.get_marker(i);
+            return Json{{"id", marker.id},
+                        {"quality", number(marker.quality)},
+                        {"position", numbers(marker.position, 3)}};
+        });
+        print(frame);
     }
     void unparsed(std::string_view datagram, double, unsigned) override {
-        out << jsonError("parse", datagram) << "\n";
+        print(
+            {{"error", "parse"}, {"bytes", datagram.size()}, {"datagram", latin1ToUtf8(datagram)}});
     }
-    void receiveError(double) override { out << jsonError("receive", {}) << "\n"; }
+    void receiveError(double) override { print({{"error", "receive"}}); }
+
+private:
+    // One line: no indentation, and anything outside ASCII as \u escapes.
+    void print(const Json& object) { out << object.dump(-1, ' ', true) << "\n"; }
 };
 
 } // namespace
 
-std::unique_ptr<FrameView> FrameView::create(const MonitorOptions& options, std::ostream& out) {
-    switch (options.view) {
-    case MonitorOptions::View::skywand:
-        return std::make_unique<SkywandView>(out, options.skywand);
-    case MonitorOptions::View::raw:
-        return std::make_unique<RawView>(out);
-    case MonitorOptions::View::json:
-        return std::make_unique<JsonView>(out);
-    case MonitorOptions::View::summary:
-    case MonitorOptions::View::device:
-        break;
+std::unique_ptr<FrameView> FrameView::create(const MonitorOptions& options,
+                                             const Context& context) {
+    if (options.raw) {
+        return std::make_unique<RawView>(context);
     }
-    return nullptr;
+    if (options.json) {
+        return std::make_unique<JsonView>(context);
+    }
+    if (options.skywand) {
+        return std::make_unique<SkywandView>(context, *options.skywand);
+    }
+    if (options.find || options.check) {
+        return device(options, context);
+    }
+    return summary(options.record_file, context);
 }

@@ -1,8 +1,5 @@
 #include "monitor.h"
 
-#include "Ombrix.h"
-#include "forwarder.h"
-#include "frameview.h"
 #include "hostlookup.h"
 
 #include <cerrno>
@@ -13,24 +10,17 @@
 #include <fmt/format.h>
 #include <thread>
 
-#ifndef OMBRIX_MONITOR_VERSION
-#define OMBRIX_MONITOR_VERSION "unknown"
-#endif
-
 namespace {
 
-// The in-place summary is redrawn this often on a terminal; elsewhere a line per second.
-constexpr double terminal_refresh_s = 0.25;
-constexpr double plain_refresh_s = 1.0;
-
-// The receive queue asked for while forwarding: about 200 of the largest frames.
+// The receive queue asked for while forwarding or checking: about 200 of the largest frames.
 constexpr int forward_queue_bytes = 4 * 1024 * 1024;
 
 // After a receive that failed at once, so that a broken socket does not spin the processor.
 constexpr auto error_pause = std::chrono::milliseconds(10);
 
-std::string utcNow() {
-    return fmt::format("{:%Y-%m-%d %H:%M:%S} UTC", fmt::gmtime(std::time(nullptr)));
+double seconds() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
 } // namespace
@@ -39,40 +29,16 @@ Monitor::Monitor(const MonitorOptions& options, std::ostream& out, std::ostream&
                  bool out_is_terminal)
     : options(options), out(out), err(err), out_is_terminal(out_is_terminal) {}
 
-Monitor::~Monitor() = default;
-
 const char* Monitor::version() {
     return OMBRIX_MONITOR_VERSION;
 }
 
-double Monitor::seconds() const {
-    using namespace std::chrono;
-    return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
-bool Monitor::openRecording(unsigned short port) {
-    if (options.record_file.empty()) {
-        return true;
-    }
-    record_file.open(options.record_file, std::ios::binary | std::ios::trunc);
-    if (!record_file.is_open()) {
-        err << "ombrix-monitor: " << options.record_file
-            << ": cannot open for writing: " << std::strerror(errno) << "\n";
-        return false;
-    }
-    recorder = std::make_unique<ReplayWriter>(record_file);
-    recorder->writeComment(std::string("Recorded by ombrix-monitor ") + version() +
-                           " on UDP port " + std::to_string(port) + ", " + utcNow());
-    return true;
-}
-
-int Monitor::run(const std::atomic<bool>& stop) {
-    std::string forward_error;
+std::optional<int> Monitor::open() {
     if (!options.forward.empty()) {
         forwarder = std::make_unique<Forwarder>();
-        if (!forwarder->open(options.forward, forward_error)) {
-            err << "ombrix-monitor: " << forward_error
-                << "\nTry 'ombrix-monitor --help' for more.\n";
+        std::string error;
+        if (!forwarder->open(options.forward, error)) {
+            err << "ombrix-monitor: " << error << "\nTry 'ombrix-monitor --help' for more.\n";
             return bad_input;
         }
     }
@@ -91,233 +57,155 @@ int Monitor::run(const std::atomic<bool>& stop) {
         return runtime_failure;
     }
     const unsigned short port = client->get_data_port();
-    if (forwarder && !openForwarding(port)) {
+    if (forwarder && forwarder->loopsTo(port)) {
+        err << "ombrix-monitor: --forward: a destination reaches the monitor's own port " << port
+            << " on this host; each datagram would come back\n"
+            << "Try 'ombrix-monitor --help' for more.\n";
         return bad_input;
     }
-    if (!openRecording(port)) {
-        return runtime_failure;
-    }
-    if (options.view == MonitorOptions::View::device) {
-        device_check.emplace(options, port, out, err, out_is_terminal);
-        if (!device_check->start()) {
-            return runtime_failure;
-        }
-    }
-    if (options.check) {
-        // Room for a burst while the machine holds the monitor up: the check counts every one.
+    if (forwarder || options.check) {
+        // Every datagram is wanted, not only the newest: room for a burst while the output or
+        // the machine holds the monitor up. A check counts every one.
         client->set_data_queue_size(forward_queue_bytes);
     }
+    if (!options.record_file.empty()) {
+        record_file.open(options.record_file, std::ios::binary | std::ios::trunc);
+        if (!record_file.is_open()) {
+            err << "ombrix-monitor: " << options.record_file
+                << ": cannot open for writing: " << std::strerror(errno) << "\n";
+            return runtime_failure;
+        }
+        recorder = std::make_unique<ReplayWriter>(record_file);
+        recorder->writeComment(fmt::format("Recorded by ombrix-monitor {} on UDP port {}, "
+                                           "{:%Y-%m-%d %H:%M:%S} UTC",
+                                           version(), port, fmt::gmtime(std::time(nullptr))));
+    }
+    return std::nullopt;
+}
+
+int Monitor::run(const std::atomic<bool>& stop) {
+    if (const std::optional<int> failed = open()) {
+        return *failed;
+    }
+    const unsigned short port = client->get_data_port();
+    start_s = seconds();
+    stats.emplace(start_s);
+    view = FrameView::create(options,
+                             {out, err, out_is_terminal, port, start_s, *stats, forwarder.get()});
+    if (!view) {
+        return runtime_failure;
+    }
     // Every datagram read, the drained ones too: forwarded before the newest is parsed, and
-    // its frame counter counted, so that lost frames are the controller's, not ours.
+    // its frame counter counted, so that lost frames are the controller's, not ours. The
+    // client hands each one over as it reads it, so parsing or printing never delays one.
     client->set_datagram_observer([this](std::string_view datagram) {
         if (forwarder) {
             forwarder->forward(datagram);
         }
-        stats->datagramRead(datagram);
-        if (device_check) {
-            device_check->datagramRead(datagram);
-        }
+        view->datagramRead(stats->datagramRead(datagram));
     });
-    start_s = seconds();
-    stats.emplace(start_s);
-    view.emplace(port, options.record_file);
-    frame_view = FrameView::create(options, out);
-    // A terminal shows the block at once; a plain line first comes when there is a second to
-    // report.
-    next_refresh_s = out_is_terminal ? start_s : start_s + plain_refresh_s;
+    next_second_s = start_s + 1.0;
     err << "ombrix-monitor: listening on UDP port " << port << "; Ctrl+C ends\n";
     err.flush();
 
-    while (!finished && !stop.load()) {
+    while (!stop.load()) {
         // A check keeps its own time limit, on the controller's clock where the frames have one.
         if (options.duration && !options.check && seconds() - start_s >= *options.duration) {
             break;
         }
         receiveOnce(stop);
-        if (device_check && device_check->tick()) {
-            finished = true;
+        const double now = seconds();
+        const bool done =
+            view->tick(now) || (options.frames && stats->figures().received >= *options.frames);
+        // Once a second the recording reaches its file, so that one cut short by a crash keeps
+        // most of it, and with a view of its own on the output, failing forwarding destinations
+        // are told on the error output (the summary shows them itself).
+        if (now >= next_second_s) {
+            next_second_s = now + 1.0;
+            if (recorder) {
+                record_file.flush();
+            }
+            if (forwarder && !options.summaryOnly() && forwarder->errorsGrew()) {
+                err << "ombrix-monitor: " << forwarder->summary() << "\n";
+                err.flush();
+            }
         }
-        if (options.frames && stats->received() >= *options.frames) {
-            finished = true;
-        }
-        if (options.view == MonitorOptions::View::summary && seconds() >= next_refresh_s) {
-            showSummary(seconds(), false);
-        }
-        reportForwarding(seconds());
-        if (!checkStreams()) {
+        if (!checkStreams() || done) {
             break;
         }
     }
 
     const double end_s = seconds();
-    if (options.view == MonitorOptions::View::summary && status == success) {
-        showSummary(end_s, true);
-    }
+    const bool failed = status != success;
     if (recorder) {
         record_file.flush();
         checkStreams();
     }
-    if (device_check) {
-        // Before the summary, which would otherwise land inside the checklist's block. Even
-        // when the output failed (a closed terminal): the report is written all the same.
-        const int check_status = device_check->finish(stop.load());
-        status = status == success ? check_status : status;
-    }
-    std::ostream& summary_out = options.view == MonitorOptions::View::summary ? out : err;
-    summary_out << view->finalLine(*stats, end_s - start_s, recorded)
-                << (forwarder ? "; " + forwarder->summary() : "") << "\n";
+    // Before the closing line, which would otherwise land inside a checklist's block.
+    const int view_status = view->finish(end_s, stop.load(), failed);
+    status = status == success ? view_status : status;
+    std::ostream& summary_out = options.summaryOnly() ? out : err;
+    summary_out << closingLine(*stats, end_s - start_s, options.record_file, forwarder.get())
+                << "\n";
     summary_out.flush();
     return status;
-}
-
-// The client hands over each datagram as it reads it, so that every one is passed on before
-// the newest is parsed, and parsing or printing never delays a forwarded frame.
-bool Monitor::openForwarding(unsigned short port) {
-    if (forwarder->loopsTo(port)) {
-        err << "ombrix-monitor: --forward: a destination reaches the monitor's own port " << port
-            << " on this host; each datagram would come back\n"
-            << "Try 'ombrix-monitor --help' for more.\n";
-        return false;
-    }
-    // Every datagram is wanted now, not only the newest: room for a burst while the output or
-    // the machine holds the monitor up.
-    client->set_data_queue_size(forward_queue_bytes);
-    next_forward_report_s = seconds() + plain_refresh_s;
-    return true;
-}
-
-// The summary shows the destinations itself; with a per-frame view on the output, failing
-// destinations are told on the error output, once a second at most.
-void Monitor::reportForwarding(double now) {
-    if (!forwarder || options.view == MonitorOptions::View::summary ||
-        now < next_forward_report_s) {
-        return;
-    }
-    next_forward_report_s = now + plain_refresh_s;
-    if (forwarder->errorsGrew()) {
-        err << "ombrix-monitor: " << forwarder->summary() << "\n";
-        err.flush();
-    }
 }
 
 void Monitor::receiveOnce(const std::atomic<bool>& stop) {
     const bool parsed = client->receive();
     const double now = seconds();
-    if (parsed) {
-        frameParsed(now);
-        return;
-    }
-    if (stop.load()) {
+    const unsigned dropped = client->get_num_dropped();
+    const std::string_view datagram = client->get_datagram();
+    if (!parsed && stop.load()) {
         return; // the wait was cut short by the stop signal, which is no receive error
     }
-    if (client->data_timeout()) {
+    if (!parsed && client->data_timeout()) {
         stats->waitedInVain(now);
-        if (frame_view && stats->timeouts() > silence_reported) {
-            silence_reported = stats->timeouts();
-            frame_view->silence(now - stats->silenceStart());
-        }
+        view->waited(now);
         return;
     }
-    const unsigned dropped = client->get_num_dropped();
-    const std::string_view datagram = client->get_datagram();
-    if (client->data_parseerror() && !datagram.empty()) {
-        datagramUnparsed(now, datagram, dropped);
+    if (!parsed && (!client->data_parseerror() || datagram.empty())) {
+        stats->receiveFailed(now, dropped);
+        view->receiveError(now - start_s);
+        std::this_thread::sleep_for(error_pause);
         return;
     }
-    stats->receiveFailed(now, dropped);
-    if (frame_view) {
-        frame_view->receiveError(now - start_s);
-    }
-    std::this_thread::sleep_for(error_pause);
-}
-
-void Monitor::frameParsed(double now) {
-    const unsigned dropped = client->get_num_dropped();
-    const StreamStats::RecordCounts counts{client->get_num_body(), client->get_num_skywand(),
-                                           client->get_num_meatool(), client->get_num_hand(),
-                                           client->get_num_marker()};
-    stats->frameParsed(now, client->get_framecounter(), dropped, counts, client->get_timestamp());
-    const std::string_view datagram = client->get_datagram();
-    record(now, datagram, dropped);
-    if (device_check) {
-        device_check->frameParsed(*client);
-    }
-    if (frame_view) {
-        frame_view->frame(*client, now - start_s, dropped);
-    }
-}
-
-void Monitor::datagramUnparsed(double now, std::string_view datagram, unsigned dropped) {
-    stats->parseFailed(now, dropped);
-    if (device_check) {
-        device_check->frameUnparsed(datagram);
-    }
-    record(now, datagram, dropped);
-    if (frame_view) {
-        frame_view->unparsed(datagram, now - start_s, dropped);
-    }
-}
-
-void Monitor::record(double now, std::string_view datagram, unsigned dropped) {
-    if (!recorder) {
-        return;
-    }
-    if (dropped > 0) {
-        // Skipped datagrams never leave the client, so the file can only say where they were.
-        recorder->writeComment(std::to_string(dropped) +
-                               (dropped == 1 ? " datagram" : " datagrams") +
-                               " dropped here: arrived while an older one waited");
-    }
-    std::optional<double> delay_ms;
-    if (last_recorded_s) {
-        delay_ms = (now - *last_recorded_s) * 1000.0;
-    }
-    recorder->writeFrame(std::string(datagram), delay_ms);
-    last_recorded_s = now;
-    ++recorded;
-}
-
-void Monitor::showSummary(double now, bool final_refresh) {
-    const double elapsed = now - start_s;
-    if (out_is_terminal) {
-        std::vector<std::string> lines = view->liveLines(*stats, now, elapsed);
-        if (forwarder) {
-            const std::vector<std::string> forwarding = forwarder->destinationLines();
-            lines.insert(lines.end(), forwarding.begin(), forwarding.end());
-        }
-        live_block.draw(out, lines);
-        next_refresh_s = now + terminal_refresh_s;
-    } else {
-        if (!final_refresh) {
-            out << view->plainLine(*stats, now, elapsed)
-                << (forwarder ? "; " + forwarder->summary() : "") << "\n";
-        }
-        next_refresh_s = now + plain_refresh_s;
-    }
-    out.flush();
+    stats->arrived(now, dropped, parsed);
     if (recorder) {
-        record_file.flush(); // so that a recording cut short by a crash keeps most of it
+        if (dropped > 0) {
+            // Skipped datagrams never leave the client, so the file can only say where they were.
+            recorder->writeComment(fmt::format("{} datagram{} dropped here: arrived while an "
+                                               "older one waited",
+                                               dropped, dropped == 1 ? "" : "s"));
+        }
+        std::optional<double> delay_ms;
+        if (last_recorded_s) {
+            delay_ms = (now - *last_recorded_s) * 1000.0;
+        }
+        recorder->writeFrame(std::string(datagram), delay_ms);
+        last_recorded_s = now;
+    }
+    if (parsed) {
+        view->frame(*client, now - start_s, dropped);
+    } else {
+        view->unparsed(datagram, now - start_s, dropped);
     }
 }
 
 bool Monitor::checkStreams() {
-    if (options.view != MonitorOptions::View::summary) {
-        out.flush(); // each frame's line reaches a pipe at once
-    }
+    out.flush(); // each frame's line reaches a pipe at once
     if (!out.good()) {
         // A reader that went away (ombrix-monitor --json | head) ends the run quietly.
         if (errno != EPIPE) {
             err << "ombrix-monitor: cannot write the output: " << std::strerror(errno) << "\n";
             status = runtime_failure;
         }
-        finished = true;
         return false;
     }
     if (recorder && !recorder->good()) {
         err << "ombrix-monitor: " << options.record_file
             << ": write error: " << std::strerror(errno) << "\n";
         status = runtime_failure;
-        finished = true;
         recorder.reset();
         return false;
     }

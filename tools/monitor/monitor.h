@@ -3,24 +3,18 @@
 #ifndef MONITOR_H
 #define MONITOR_H
 
-#include "devicecheckview.h"
+#include "Ombrix.h"
+#include "forwarder.h"
 #include "frameview.h"
 #include "monitoroptions.h"
 #include "replaywriter.h"
 #include "streamstats.h"
-#include "summaryview.h"
-#include "terminalblock.h"
 
 #include <atomic>
 #include <fstream>
 #include <memory>
 #include <optional>
 #include <ostream>
-#include <string>
-#include <string_view>
-
-class Forwarder;
-class Ombrix;
 
 class Monitor {
 public:
@@ -37,9 +31,6 @@ public:
     // outlive run().
     Monitor(const MonitorOptions& options, std::ostream& out, std::ostream& err,
             bool out_is_terminal);
-    ~Monitor();
-    Monitor(const Monitor&) = delete;
-    Monitor& operator=(const Monitor&) = delete;
 
     // Runs until the frame count or duration is reached, stop becomes true, the output or
     // record file fails, or the device is found or its check has a verdict. Returns the
@@ -49,18 +40,13 @@ public:
     static const char* version();
 
 private:
-    bool openRecording(unsigned short port);
-    // One receive of the client and everything that follows from it.
+    // The forwarding, the port and the recording; the exit status when one cannot be opened.
+    std::optional<int> open();
+    // One receive of the client and everything that follows from it: the figures, the
+    // recording, the view.
     void receiveOnce(const std::atomic<bool>& stop);
-    void frameParsed(double now);
-    void datagramUnparsed(double now, std::string_view datagram, unsigned dropped);
-    void record(double now, std::string_view datagram, unsigned dropped);
-    void showSummary(double now, bool final_refresh);
-    // False when the output or the record file failed; the run then ends with status set.
+    // False when the output or the record file failed, with status set.
     bool checkStreams();
-    double seconds() const;
-    bool openForwarding(unsigned short port);
-    void reportForwarding(double now);
 
     const MonitorOptions& options;
     std::ostream& out;
@@ -71,20 +57,13 @@ private:
     std::unique_ptr<Ombrix> client;
     double start_s = 0;
     std::optional<StreamStats> stats;
-    std::optional<SummaryView> view;
-    std::unique_ptr<FrameView> frame_view;       // with --skywand, --raw or --json
-    std::optional<DeviceCheckView> device_check; // with --find or --check
+    std::unique_ptr<FrameView> view;
 
     std::ofstream record_file;
     std::unique_ptr<ReplayWriter> recorder;
     std::optional<double> last_recorded_s;
-    unsigned long long recorded = 0;
 
-    double next_refresh_s = 0;
-    double next_forward_report_s = 0;
-    TerminalBlock live_block;
-    std::uint64_t silence_reported = 0; // time-outs already shown in the Skywand view
-    bool finished = false;
+    double next_second_s = 0;
     int status = success;
 };
 

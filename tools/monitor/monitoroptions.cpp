@@ -17,21 +17,20 @@ bool MonitorOptions::parse(const std::vector<std::string>& args, std::string& er
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
         ->check(Forwarder::checkForm);
 
-    // Only one view prints per datagram; two would interleave on the same output.
-    CLI::Option* raw = line.app.add_flag("--raw");
-    CLI::Option* json = line.app.add_flag("--json");
-    CLI::Option* device = line.count("--skywand", skywand, 1, Ombrix::max_records);
-    raw->excludes(json)->excludes(device);
-    json->excludes(device);
-    // The search and the check print their own view on the same output.
-    CLI::Option* finding = line.app.add_flag("--find", find);
-    CLI::Option* checking = line.count("--check", check, 1, Ombrix::max_records);
-    line.text("--report", report_file, "a file name")->needs(checking);
-    for (CLI::Option* per_frame : {raw, json, device}) {
-        finding->excludes(per_frame);
-        checking->excludes(per_frame);
+    // Only one view prints on the output, per datagram or for the search or the check; two
+    // would interleave there.
+    CLI::Option* const views[] = {
+        line.app.add_flag("--raw", raw), line.app.add_flag("--json", json),
+        line.count("--skywand", skywand, 1, Ombrix::max_records), line.app.add_flag("--find", find),
+        line.count("--check", check, 1, Ombrix::max_records)};
+    line.text("--report", report_file, "a file name")->needs(views[4]);
+    for (CLI::Option* view : views) {
+        for (CLI::Option* other : views) {
+            if (view != other) {
+                view->excludes(other);
+            }
+        }
     }
-    finding->excludes(checking);
     if (!line.parse(args, error)) {
         return false;
     }
@@ -40,11 +39,6 @@ bool MonitorOptions::parse(const std::vector<std::string>& args, std::string& er
             "--forward: at most " + std::to_string(Forwarder::max_destinations) + " destinations";
         return false;
     }
-    view = raw->count()                            ? View::raw
-           : json->count()                         ? View::json
-           : device->count()                       ? View::skywand
-           : finding->count() || checking->count() ? View::device
-                                                   : View::summary;
     return true;
 }
 
