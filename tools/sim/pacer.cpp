@@ -16,8 +16,10 @@ std::int64_t nowNs() {
 } // namespace
 
 Pacer::Pacer(std::function<void(std::int64_t)> wait) : wait(std::move(wait)), start_ns(nowNs()) {
-    // The kernel may let a wait overrun by its timer slack (50 us by default) to batch
-    // wake-ups; at 2000 Hz that is a tenth of the interval, so ask for the least slack.
+    // A wait ends on the command server's timer, which the kernel fires on time. Should no
+    // timer be had, it ends on the poll's own timeout, which may overrun by the timer slack
+    // (50 us by default) to batch wake-ups; at 2000 Hz that is a tenth of the interval, so ask
+    // for the least slack.
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 }
 
