@@ -74,7 +74,8 @@ public:
     // readable "fr " line counts as unparsable.
     void datagramRead(std::string_view datagram, Clock::time_point now);
     // The same for a caller that reads the counters itself: hasCounter tells whether the
-    // datagram had a readable one, which `counters` has counted; the check reports its figures.
+    // datagram had a readable one, which `counters` has counted. The check reports counters'
+    // figures as its own, so counters must have counted nothing before the check began.
     void datagramCounted(bool hasCounter, const FrameCounter& counters, Clock::time_point now);
     // The newest datagram of a receive could not be parsed.
     void frameUnparsed(std::string_view datagram);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
+#include <type_traits>
 
 namespace {
 
@@ -24,11 +25,14 @@ template <typename Number> Json number(Number value) {
     if (value == std::trunc(value) && std::fabs(value) < 1e15) {
         return static_cast<std::int64_t>(value);
     }
-    char text[64];
-    const char* end = std::to_chars(text, text + sizeof text, value).ptr;
-    double widened = 0;
-    std::from_chars(text, end, widened);
-    return widened;
+    if constexpr (std::is_same_v<Number, float>) { // a double's digits read back to itself
+        char text[64];
+        const char* end = std::to_chars(text, text + sizeof text, value).ptr;
+        double widened = 0;
+        std::from_chars(text, end, widened);
+        return widened;
+    }
+    return value;
 }
 
 // One object per index below count, made by make.

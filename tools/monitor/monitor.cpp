@@ -136,13 +136,13 @@ int Monitor::run(const std::atomic<bool>& stop) {
     }
 
     const double end_s = seconds();
-    const bool failed = status != success;
     if (recorder) {
         record_file.flush();
         checkStreams();
     }
-    // Before the closing line, which would otherwise land inside a checklist's block.
-    const int view_status = view->finish(end_s, stop.load(), failed);
+    // Told of a recording that failed only now, so that the summary is not redrawn over its
+    // message; before the closing line, which would otherwise land inside a checklist's block.
+    const int view_status = view->finish(end_s, stop.load(), status != success);
     status = status == success ? view_status : status;
     std::ostream& summary_out = options.summaryOnly() ? out : err;
     summary_out << closingLine(*stats, end_s - start_s, options.record_file, forwarder.get())

@@ -48,6 +48,8 @@ public:
     void arrived(double now, unsigned dropped, bool parsed);
     // A receive that got no usable datagram: a read error or an empty datagram.
     void receiveFailed(double now, unsigned dropped);
+    // A receive that waited its whole time-out in vain: one more time-out per whole second of
+    // the silence.
     void waitedInVain(double now);
 
     // Datagrams that arrived within the last window before now, dropped ones included.

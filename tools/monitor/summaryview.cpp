@@ -36,13 +36,12 @@ public:
           // second to report.
           next_refresh_s(context.start_s + (context.out_is_terminal ? 0.0 : plain_refresh_s)) {}
 
-    // Its counter and timestamp, and how many records of each kind the client holds after it.
+    // Its counter and timestamp, and how many records of each kind the client holds after it:
+    // kept as numbers and put into words only when shown, a few times a second at most.
     void frame(const Ombrix& client, double, unsigned) override {
-        last_frame =
-            fmt::format("{}  ts {:.3f}  bodies {}  skywands {}  tools {}  hands {}  markers {}",
-                        client.get_framecounter(), client.get_timestamp(), client.get_num_body(),
-                        client.get_num_skywand(), client.get_num_meatool(), client.get_num_hand(),
-                        client.get_num_marker());
+        last_frame = {client.get_framecounter(), client.get_timestamp(),   client.get_num_body(),
+                      client.get_num_skywand(),  client.get_num_meatool(), client.get_num_hand(),
+                      client.get_num_marker()};
     }
 
     bool tick(double now) override {
@@ -70,6 +69,16 @@ private:
                            intervals->p99_ms - intervals->p50_ms);
     }
 
+    std::string lastFrameText() const {
+        if (!last_frame) {
+            return "none yet";
+        }
+        const LastFrame& f = *last_frame;
+        return fmt::format("{}  ts {:.3f}  bodies {}  skywands {}  tools {}  hands {}  markers {}",
+                           f.counter, f.timestamp, f.bodies, f.skywands, f.tools, f.hands,
+                           f.markers);
+    }
+
     void show(double now, bool final_refresh) {
         const StreamStats& stats = context.stats;
         const StreamStats::Figures& counts = stats.figures();
@@ -85,7 +94,7 @@ private:
                 fmt::format("rate        {} frames/s   {}", stats.rate(now), intervalText(now)),
                 fmt::format("frames      {} received  {}", counts.received, lossText(stats, "  ")),
                 "errors      " + errorText(counts, "  "),
-                "last frame  " + last_frame,
+                "last frame  " + lastFrameText(),
             };
             if (context.forwarder) {
                 const std::vector<std::string> forwarding = context.forwarder->destinationLines();
@@ -98,7 +107,7 @@ private:
                 out << fmt::format("{:.1f} s: {} frames/s, {}; {} received, {}; errors {}; last "
                                    "frame {}",
                                    elapsed, stats.rate(now), intervalText(now), counts.received,
-                                   lossText(stats, ", "), errorText(counts, ", "), last_frame)
+                                   lossText(stats, ", "), errorText(counts, ", "), lastFrameText())
                     << (context.forwarder ? "; " + context.forwarder->summary() : "") << "\n";
             }
             next_refresh_s = now + plain_refresh_s;
@@ -107,7 +116,12 @@ private:
     }
 
     const std::string record_file; // empty when not recording
-    std::string last_frame = "none yet";
+    struct LastFrame {
+        unsigned counter;
+        double timestamp;
+        int bodies, skywands, tools, hands, markers;
+    };
+    std::optional<LastFrame> last_frame; // none yet
     TerminalBlock block;
     double next_refresh_s;
 };
