@@ -13,6 +13,9 @@
 #include <string>
 #include <vector>
 
+// The tools' exit statuses.
+enum ExitStatus { success = 0, runtime_failure = 1, bad_input = 2 };
+
 class CommandLine {
 public:
     // A check of an option's value, as CLI11 takes it: empty for a good text, else the reason,
@@ -44,12 +47,12 @@ public:
         std::string error;
         if (!options.parse(std::vector<std::string>(argv + 1, argv + argc), error)) {
             std::cerr << program << ": " << error << "\nTry '" << program << " --help' for more.\n";
-            return 2;
+            return bad_input;
         }
         if (options.help || options.version) {
             std::cout << (options.help ? Options::helpText()
                                        : program + std::string(" ") + version + "\n");
-            return 0;
+            return success;
         }
         return std::nullopt;
     }

@@ -51,7 +51,7 @@ public:
         if (const std::optional<int> found = finder.found()) {
             out << "S" << *found + 1 << "\n";
             out.flush();
-            return Monitor::success;
+            return success;
         }
         const StreamStats::Figures& figures = context.stats.figures();
         const std::uint64_t frames = figures.read - figures.parse_errors;
@@ -63,7 +63,7 @@ public:
                                       : fmt::format("no Skywand button went down{} ({} frame{})",
                                                     within, frames, frames == 1 ? "" : "s"))
                     << "\n";
-        return Monitor::runtime_failure;
+        return runtime_failure;
     }
 
 private:
@@ -139,7 +139,7 @@ public:
         out << verdictLine(report, stopped) << "\n";
         out.flush();
         const bool passed = writeReport(report) && report.verdict == CheckVerdict::pass;
-        return passed ? Monitor::success : Monitor::runtime_failure;
+        return passed ? success : runtime_failure;
     }
 
 private:

@@ -4,6 +4,7 @@
 #define MONITOR_H
 
 #include "Ombrix.h"
+#include "commandline.h"
 #include "forwarder.h"
 #include "frameview.h"
 #include "monitoroptions.h"
@@ -18,8 +19,6 @@
 
 class Monitor {
 public:
-    enum ExitStatus { success = 0, runtime_failure = 1, bad_input = 2 };
-
     // The client waits this long per receive, so that the summary refreshes and a stop request
     // is noticed within it even when nothing arrives.
     static constexpr int receive_timeout_us = 200000;

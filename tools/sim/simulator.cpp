@@ -1,5 +1,6 @@
 #include "simulator.h"
 
+#include "commandline.h"
 #include "commandserver.h"
 #include "decimaltext.h"
 #include "frameformatter.h"
@@ -14,8 +15,6 @@
 #include <set>
 
 namespace {
-
-enum ExitStatus { success = 0, runtime_failure = 1, bad_input = 2 };
 
 constexpr double ns_per_ms = 1e6;
 constexpr double ns_per_s = 1e9;
