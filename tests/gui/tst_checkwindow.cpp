@@ -13,30 +13,11 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include <cmath>
-
 namespace {
 
 // S1 lies with its button 1 held; S2 is the device in hand.
-QByteArray frame(quint32 s2Buttons, double x = 0, double y = 0, unsigned counter = 1) {
-    const FrameSender::Device lying{6, 0b1}, inHand{6, s2Buttons, x, y};
-    return FrameSender::frame({lying, inHand}, counter);
-}
-
-// Every button of S2 pressed and released, the stick at its edge in all eight directions,
-// then resting for more than a second at 10 ms per frame.
-QList<QByteArray> passingSequence() {
-    QList<QByteArray> frames;
-    const auto next = [&frames](quint32 buttons, double x = 0, double y = 0) {
-        frames << frame(buttons, x, y, unsigned(frames.size()) + 1);
-    };
-    for (quint32 buttons : {0u, 1u, 0u, 2u, 0u, 4u, 0u, 8u, 0u, 16u, 0u, 32u, 0u})
-        next(buttons);
-    for (int k = 0; k < 8; ++k)
-        next(0, 0.95 * std::cos(k * M_PI / 4), 0.95 * std::sin(k * M_PI / 4));
-    while (frames.size() < 140)
-        next(0, 0.01, -0.02);
-    return frames;
+QByteArray frame(quint32 s2Buttons) {
+    return FrameSender::frame({{6, 0b1}, {6, s2Buttons}});
 }
 
 } // namespace
@@ -76,7 +57,10 @@ void TestCheckWindow::findThenCheckTheDeviceInHand() {
     childOf<QAction>(window, "action_check")->trigger();
     auto* check = window.findChild<CheckWindow*>();
     QVERIFY(check && check->isVisible());
-    sender->cycle(passingSequence(), 10);
+    QList<QByteArray> passing;
+    for (const std::string& frame : passingCheck(1))
+        passing << QByteArray::fromStdString(frame);
+    sender->cycle(passing, 10);
     QTRY_COMPARE_WITH_TIMEOUT(childOf<QLabel>(*check, "lbl_verdict")->text(),
                               QStringLiteral("PASS"), 20000);
 
