@@ -97,9 +97,6 @@ void TestMainWindow::folderInPlaceOfTheFile() {
     QVERIFY(QFileInfo(configPath()).isDir());
 }
 
-// A folder the user may not write to, holding a configuration file that he may: the new
-// port must end up in the file, and the file must never be lost on the way. Root writes
-// anywhere, so the case runs again as an unprivileged user.
 // An installed copy: the program's folder is read-only, its file there is the administrator's.
 // The first start takes that port; a change goes to the user's own file, which survives a
 // restart, and the administrator's file stays as it was. Where the folder is writable, no
