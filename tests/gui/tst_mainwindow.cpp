@@ -62,8 +62,6 @@ void TestMainWindow::configuration_data() {
         << "";
     QTest::newRow("not UTF-8") << QByteArray("\x01\xff") << QByteArray("\x01?") << "Wrong data port"
                                << " Version V01 - Skywand ID: S0 - Port: \x01? ";
-    QTest::newRow("out of range") << QByteArray("99999") << QByteArray("99999") << ""
-                                  << "Illegal data port";
     QTest::newRow("zero") << QByteArray("0") << QByteArray("0") << ""
                           << "Illegal data port";
 }
@@ -159,12 +157,10 @@ void TestMainWindow::portKeptPerUserInAReadOnlyFolder() {
 
 void TestMainWindow::restartOnLeadingZeroAndOntoRejectedPorts() {
     openWindow(oneDevice);
-    for (const QByteArray& rejected : {QByteArray("70000"), QByteArray("-1")}) {
-        Probe::changePort(*window, rejected);
-        QVERIFY(!Probe::client(*window));
-        QVERIFY(!Probe::receiver(*window)->isRunning());
-        QCOMPARE(statusText(), QStringLiteral("Illegal data port"));
-    }
+    Probe::changePort(*window, "70000"); // above the range; below it: configuration's "zero"
+    QVERIFY(!Probe::client(*window));
+    QVERIFY(!Probe::receiver(*window)->isRunning());
+    QCOMPARE(statusText(), QStringLiteral("Illegal data port"));
     // A leading zero is a new text for the same port: reception restarts on it.
     const QByteArray zeroPort = "0" + QByteArray::number(port);
     Probe::changePort(*window, zeroPort);
