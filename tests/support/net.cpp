@@ -74,9 +74,13 @@ static unsigned short bindAndRelease(unsigned short port) {
     return bound;
 }
 
-unsigned short freeUdpPort() { return bindAndRelease(0); }
+unsigned short freeUdpPort() {
+    return bindAndRelease(0);
+}
 
-bool udpPortIsFree(unsigned short port) { return port != 0 && bindAndRelease(port) == port; }
+bool udpPortIsFree(unsigned short port) {
+    return port != 0 && bindAndRelease(port) == port;
+}
 
 bool waitUntilUdpBound(unsigned short port, int timeout_ms) {
     // Lines of /proc/net/udp: "  sl  local_address rem_address ...", addresses as hex "IP:PORT".

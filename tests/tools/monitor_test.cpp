@@ -25,8 +25,7 @@ using namespace std::string_literals;
 // reach a later one is not lost, one without a counter is a parse error, not a loss.
 TEST(Monitor, LostFramesCountEveryDatagramRead) {
     StreamStats stats(0.0);
-    for (const char* datagram :
-         {"fr 1\n", "fr 2\n", "fr 4\n", "fr 3\n", "fr 9\n", "x\n"})
+    for (const char* datagram : {"fr 1\n", "fr 2\n", "fr 4\n", "fr 3\n", "fr 9\n", "x\n"})
         stats.datagramRead(datagram);
     stats.arrived(0.1, 4, true);
     stats.arrived(0.2, 0, false);
@@ -220,7 +219,6 @@ TEST(Monitor, HangUpEndsTheCheckWithItsReport) {
     EXPECT_NE(run->output().find(" (stopped); open: "), std::string::npos) << run->output();
     const auto report = nlohmann::json::parse(readFile(path));
     EXPECT_EQ(report["verdict"], "fail");
-    EXPECT_EQ(report["tracking"]["repeated_frames"], 19);
 }
 
 TEST(Monitor, FindAndCheckFailWhenTheTimeRunsOut) {
