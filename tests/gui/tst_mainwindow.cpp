@@ -50,20 +50,14 @@ void TestMainWindow::configuration_data() {
     QTest::addColumn<QByteArray>("portText");
     QTest::addColumn<QString>("box");    // the warning shown, if any
     QTest::addColumn<QString>("status"); // empty: the status line of device 1
-    QTest::newRow("port") << QByteArray("PORT") << QByteArray("PORT") << ""
-                          << "";
-    QTest::newRow("cut at NUL") << QByteArray("PORT\0"
-                                              "9",
-                                              6)
-                                << QByteArray("PORT") << ""
-                                << "";
+    const QString none;
+    QTest::newRow("port") << QByteArray("PORT") << QByteArray("PORT") << none << none;
+    QTest::newRow("cut at NUL") << QByteArray("PORT\0009", 6) << QByteArray("PORT") << none << none;
     QTest::newRow("cut to 199 characters")
-        << "PORT" + QByteArray(300, ' ') << "PORT" + QByteArray(194, ' ') << ""
-        << "";
+        << "PORT" + QByteArray(300, ' ') << "PORT" + QByteArray(194, ' ') << none << none;
     QTest::newRow("not UTF-8") << QByteArray("\x01\xff") << QByteArray("\x01?") << "Wrong data port"
                                << " Version V01 - Skywand ID: S0 - Port: \x01? ";
-    QTest::newRow("zero") << QByteArray("0") << QByteArray("0") << ""
-                          << "Illegal data port";
+    QTest::newRow("zero") << QByteArray("0") << QByteArray("0") << none << "Illegal data port";
 }
 
 // Rejected ports leave no client; what is written back at exit is the port text in use.
