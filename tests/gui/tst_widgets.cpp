@@ -74,8 +74,7 @@ private slots:
     void hugeAndNonFiniteValuesStayDrawable();
     void partialRepaintMatchesWhole_data();
     void partialRepaintMatchesWhole();
-    void newPanel();
-    void valueTexts();
+    void panelTexts();
     void valueLabelsTakeTheirTextsSize();
     void panelAtTheScreensScale();
 };
@@ -164,7 +163,8 @@ void TestWidgets::partialRepaintMatchesWhole() {
         }
 }
 
-void TestWidgets::newPanel() {
+// The labels as a new panel shows them, then the values' texts (a button's without a prefix).
+void TestWidgets::panelTexts() {
     SkywandWidget panel;
     for (int i = 0; i < 5; ++i) {
         const auto* label = panel.findChild<QLabel*>(QStringLiteral("lbl_btn%1").arg(i + 1));
@@ -174,16 +174,12 @@ void TestWidgets::newPanel() {
     auto* vertical = panel.findChild<QLabel*>("lbl_joyV");
     QCOMPARE(vertical->text(), QStringLiteral("0.00"));
     QCOMPARE(vertical->styleSheet(), QStringLiteral("background-color: white; color: black;;"));
-}
-
-void TestWidgets::valueTexts() {
-    SkywandWidget panel;
     panel.setText(5, 0.123);
     panel.setText(6, -1.0);
     panel.setText(0, 2.5);
-    QCOMPARE(panel.findChild<QLabel*>("lbl_joyV")->text(), QStringLiteral("Y = 0.12"));
+    QCOMPARE(vertical->text(), QStringLiteral("Y = 0.12"));
     QCOMPARE(panel.findChild<QLabel*>("lbl_joyH")->text(), QStringLiteral("X = -1.00"));
-    QCOMPARE(panel.findChild<QLabel*>("lbl_btn1")->text(), QStringLiteral("2.50")); // no prefix
+    QCOMPARE(panel.findChild<QLabel*>("lbl_btn1")->text(), QStringLiteral("2.50"));
 }
 
 // A value label takes the size a plain label asks for its text, down as well as up, and a new
