@@ -5,28 +5,26 @@
 
 namespace {
 
-// Locale-free, as a controller writes its numbers.
-std::string number(double value, std::chars_format format, int precision) {
-    char text[32];
-    return {text, std::to_chars(text, text + sizeof text, value, format, precision).ptr};
+// The shortest digits that read back as the value, whatever the locale.
+std::string text(double value) {
+    char digits[32];
+    return {digits, std::to_chars(digits, digits + sizeof digits, value).ptr};
 }
 
 } // namespace
 
 std::string wandFrame(const std::vector<WandDevice>& devices, unsigned number) {
     const std::string count = std::to_string(devices.size());
-    std::string text = "fr " + std::to_string(number) + "\nts " +
-                       ::number(number * 0.01, std::chars_format::fixed, 2) + "\n6df2 " + count +
-                       ' ' + count;
+    std::string frame = "fr " + std::to_string(number) + "\nts " + text(number / 100.0) +
+                        "\n6df2 " + count + ' ' + count;
     for (std::size_t i = 0; i < devices.size(); ++i) {
         const WandDevice& d = devices[i];
-        text += " [" + std::to_string(i) + " 1.000 " + std::to_string(d.buttonCount) +
-                " 2][0.1 0.2 0.3][1 0 0 0 1 0 0 0 1][" +
-                (d.buttonCount > 0 ? std::to_string(d.buttons) + ' ' : std::string()) +
-                ::number(d.h, std::chars_format::general, 9) + ' ' +
-                ::number(d.v, std::chars_format::general, 9) + ']';
+        frame += " [" + std::to_string(i) + " 1.000 " + std::to_string(d.buttonCount) +
+                 " 2][0.1 0.2 0.3][1 0 0 0 1 0 0 0 1][" +
+                 (d.buttonCount > 0 ? std::to_string(d.buttons) + ' ' : std::string()) + text(d.h) +
+                 ' ' + text(d.v) + ']';
     }
-    return text + '\n';
+    return frame + '\n';
 }
 
 std::vector<std::string> passingCheck(int copies) {
