@@ -153,11 +153,6 @@ TEST(Monitor, SkywandViewShowsEachDatagram) {
               "joystick 0.000 -1.000\nparse error (6 bytes; --raw shows them)\n");
 }
 
-// S1 lying on its button 1, and S2 with these buttons.
-std::string s2Frame(unsigned counter, unsigned s2) {
-    return wandFrame({{6, 1}, {6, s2}}, counter);
-}
-
 // The monitor with args on a free port, after the frames were sent to it in bursts of `burst`
 // back-to-back datagrams 10 ms apart; S1 lies on its button 1 throughout.
 std::unique_ptr<ChildProcess> monitorAfter(std::vector<std::string> args,
@@ -178,9 +173,9 @@ std::unique_ptr<ChildProcess> monitorAfter(std::vector<std::string> args,
 }
 
 TEST(Monitor, FindPrintsTheDeviceWhoseButtonGoesDownNotTheOneLyingOnIt) {
-    std::vector<std::string> frames;
+    std::vector<std::string> frames; // S1 lies on its button 1 throughout
     for (unsigned s2 : {0u, 0u, 0u, 2u, 2u}) {
-        frames.push_back(s2Frame(unsigned(frames.size()) + 1, s2));
+        frames.push_back(wandFrame({{6, 1}, {6, s2}}, unsigned(frames.size()) + 1));
     }
     auto run = monitorAfter({"--find", "--duration", "20"}, frames);
     EXPECT_EQ(run->wait(), 0) << run->errors();
@@ -211,7 +206,7 @@ TEST(Monitor, HangUpEndsTheCheckWithItsReport) {
     const std::string path = folder.file("r.json");
     writeFile(path, "earlier report");
     auto run = monitorAfter({"--check", "2", "--report", path},
-                            std::vector<std::string>(20, s2Frame(7, 0)));
+                            std::vector<std::string>(20, wandFrame({{6, 1}, {6, 0}}, 7)));
     EXPECT_EQ(readFile(path), "earlier report");
     run->signal(SIGHUP);
     EXPECT_EQ(run->wait(), 1);
