@@ -226,9 +226,8 @@ TEST(SkywandCheck, NoPassWithoutEvidence) {
 
 TEST(SkywandCheck, LayoutGrowsButNeverShrinks) {
     Feed f;
-    f.frame(wand(3));
-    f.frame(wand(6));
-    f.frame(wand(2));
+    for (int buttons : {3, 6, 2})
+        f.frame(wand(buttons));
     Strings names;
     for (const ButtonResult& b : f.report().buttons)
         names.push_back(b.name);
