@@ -61,8 +61,8 @@ void TestCheckWindow::findThenCheckTheDeviceInHand() {
     for (const std::string& frame : passingCheck(1))
         passing << QByteArray::fromStdString(frame);
     sender->cycle(passing, 10);
-    QTRY_COMPARE_WITH_TIMEOUT(childOf<QLabel>(*check, "lbl_verdict")->text(),
-                              QStringLiteral("PASS"), 20000);
+    auto* verdict = childOf<QLabel>(*check, "lbl_verdict");
+    QTRY_COMPARE_WITH_TIMEOUT(verdict->text(), QStringLiteral("PASS"), 20000);
 
     // Six buttons (the sixth is the joystick press), the joystick and the tracking, all ticked.
     auto* checklist = childOf<QTreeWidget>(*check, "tree_items");
@@ -70,12 +70,15 @@ void TestCheckWindow::findThenCheckTheDeviceInHand() {
     for (int i = 0; i < checklist->topLevelItemCount(); ++i)
         QCOMPARE(checklist->topLevelItem(i)->checkState(0), Qt::Checked);
 
+    // Saving writes a new file in the place of the old, so each reading opens it anew.
     QTemporaryDir folder;
     const QString path = folder.filePath(CheckWindow::defaultReportName("S2", {}));
-    QVERIFY(check->saveReportTo(path));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray report = file.readAll();
+    const auto saved = [&] {
+        QFile file(path);
+        return check->saveReportTo(path) && file.open(QIODevice::ReadOnly) ? file.readAll()
+                                                                           : QByteArray();
+    };
+    const QByteArray report = saved();
     for (const QByteArray& entry :
          {QByteArray("\"device\": \"S2\""), QByteArray("\"verdict\": \"pass\""),
           "\"port\": " + QByteArray::number(port)})
@@ -85,15 +88,10 @@ void TestCheckWindow::findThenCheckTheDeviceInHand() {
     // read it.
     childOf<QPushButton>(*check, "btn_restart")->click();
     SkywandtesterProbe::changePort(window, QByteArray::number(port) + " # lab");
-    QTRY_COMPARE(childOf<QLabel>(*check, "lbl_verdict")->text(),
-                 QStringLiteral("stopped: the data port changed"));
+    QTRY_COMPARE(verdict->text(), QStringLiteral("stopped: the data port changed"));
     childOf<QAction>(window, "action_check")->trigger();
-    QTRY_COMPARE(childOf<QLabel>(*check, "lbl_verdict")->text(), QStringLiteral("checking…"));
-    // Saving replaces the file, so the handle above still reads the first report.
-    QVERIFY(check->saveReportTo(path));
-    QFile again(path);
-    QVERIFY(again.open(QIODevice::ReadOnly));
-    QVERIFY2(again.readAll().contains("\"port\": " + QByteArray::number(port)), "port lost");
+    QTRY_COMPARE(verdict->text(), QStringLiteral("checking…"));
+    QVERIFY2(saved().contains("\"port\": " + QByteArray::number(port)), "port lost");
 }
 
 QTEST_MAIN(TestCheckWindow)
