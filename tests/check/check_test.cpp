@@ -388,11 +388,8 @@ TEST(SkywandCheck, InvariantsHoldOnRandomStreams) {
             ts += pick(10) == 0 ? -1.0 : pick(40) / 1000.0;
             if (i == 0)
                 first = highest = f.counter;
-            if (i > 0 && pick(20) == 0) {
-                f.check.datagramRead("garbage", f.now);
-            } else {
-                f.check.datagramRead("fr " + std::to_string(f.counter), f.now);
-            }
+            const bool garbage = i > 0 && pick(20) == 0;
+            f.check.datagramRead(garbage ? "garbage" : "fr " + std::to_string(f.counter), f.now);
             f.check.addFrame({r, carried, withTs ? ts : -1.0}, f.now);
             const CheckReport now = f.report();
             if (now.tracking.counterRestarts > restartsSeen) {
