@@ -39,23 +39,20 @@ void check_classification(const std::string& text) {
     const bool success = outcome == ReplyOutcome::success;
     FUZZ_CHECK(success == (text == "ombrix ok"));
 
-    const int code = error.code;
-    const std::string& error_text = error.text;
-    const bool has_error = code != 0;
     if (!starts_with(text, "ombrix err ")) {
         // Only an error reply fills the last error, and nothing here is a parse error.
-        FUZZ_CHECK(!has_error);
+        FUZZ_CHECK(error.code == 0);
         FUZZ_CHECK(outcome != ReplyOutcome::malformed);
         return;
     }
     FUZZ_CHECK(!success);
     if (outcome == ReplyOutcome::malformed) {
-        FUZZ_CHECK(has_error && code == -1111 && error_text == "internal SDK error");
+        FUZZ_CHECK(error.code == -1111 && error.text == "internal SDK error");
         return;
     }
     // The text is what stood between the quotes, so the reply holds it quoted; a code of 0
     // ("ombrix err 0 ...") is read like any other.
-    FUZZ_CHECK(text.find('"' + error_text + '"') != std::string::npos);
+    FUZZ_CHECK(text.find('"' + error.text + '"') != std::string::npos);
 }
 
 void check_parameter_reply(const std::string& parameter, const std::string& text) {
@@ -108,11 +105,9 @@ void check_message_reply(const std::string& text) {
     FUZZ_CHECK(outcome != ReplyOutcome::malformed);
     if (!read)
         return;
-    const std::string& origin = message.origin;
-    const std::string& status = message.status;
-    FUZZ_CHECK(!origin.empty() && origin.find(' ') == std::string::npos);
-    FUZZ_CHECK(!status.empty() && status.find(' ') == std::string::npos);
-    FUZZ_CHECK(text.find(origin + ' ') != std::string::npos);
+    FUZZ_CHECK(!message.origin.empty() && message.origin.find(' ') == std::string::npos);
+    FUZZ_CHECK(!message.status.empty() && message.status.find(' ') == std::string::npos);
+    FUZZ_CHECK(text.find(message.origin + ' ') != std::string::npos);
     FUZZ_CHECK(text.find('"' + message.msg + '"') != std::string::npos);
 }
 

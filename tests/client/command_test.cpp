@@ -131,17 +131,6 @@ TEST(CommandChannel, AfterATimeOutTheNextRequestGetsItsOwnReplyOnANewConnection)
     EXPECT_TRUE(client->send_command("third"));
 }
 
-TEST(CommandChannel, ATimedOutGetParameterReconnectsToo) {
-    FakeController controller({silent(), reply("ombrix set p 3")});
-    auto client = connect_to(controller.port());
-    std::string value = "old";
-    EXPECT_FALSE(client->get_parameter("p", value));
-    EXPECT_TRUE(client->server_timeout());
-    EXPECT_TRUE(client->get_parameter("p", value));
-    EXPECT_EQ(value, "3");
-    EXPECT_EQ(controller.connections(), 2);
-}
-
 TEST(CommandChannel, ClosedOrResetConnectionsAreNotReconnected) {
     FakeController closing({close_connection()});
     auto client = connect_to(closing.port());

@@ -53,14 +53,6 @@ void feedLongResults(CheckFeed& feed) {
         frame(0, -0.01, 0.02);
 }
 
-QPalette darkPalette() {
-    QPalette dark(QColor(0x35, 0x35, 0x35));
-    dark.setColor(QPalette::Base, QColor(0x24, 0x24, 0x24));
-    dark.setColor(QPalette::Text, QColor(0xe6, 0xe6, 0xe6));
-    dark.setColor(QPalette::WindowText, QColor(0xe6, 0xe6, 0xe6));
-    return dark;
-}
-
 } // namespace
 
 class TestAccess : public WindowFixture {
@@ -161,7 +153,10 @@ void TestAccess::uncheckedBoxStandsOutOnADarkPalette() {
     CheckMarkStyle style;
     style.setBaseStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QStyleOptionViewItem option;
-    option.palette = darkPalette();
+    option.palette = QPalette(QColor(0x35, 0x35, 0x35));
+    option.palette.setColor(QPalette::Base, QColor(0x24, 0x24, 0x24));
+    option.palette.setColor(QPalette::Text, QColor(0xe6, 0xe6, 0xe6));
+    option.palette.setColor(QPalette::WindowText, QColor(0xe6, 0xe6, 0xe6));
     option.rect = QRect(0, 0, 16, 16);
     option.state = QStyle::State_Enabled | QStyle::State_Off;
     const QColor base = option.palette.color(QPalette::Base);

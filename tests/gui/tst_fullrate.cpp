@@ -96,7 +96,6 @@ void TestFullRate::exitAndCloseAreShort() {
     window.reset();
     QVERIFY2(clock.elapsed() < hangBoundMs, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(udpPortIsFree(port));
-    QCOMPARE(readConfig(), QByteArray::number(port));
 }
 
 // Good frames from the sender, and truncated, oversized and garbage datagrams from three

@@ -8,7 +8,9 @@
 #include "windowfixture.h"
 
 #include <QAction>
+#include <QBackingStore>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -42,30 +44,34 @@ private slots:
 };
 
 namespace {
+
 const QByteArray oneDevice = FrameSender::frame({Device{}});
+
+// What the window has on the screen (its backing store), and what a full repaint gives.
+QImage onScreen(QWidget& window) {
+    const auto* store = static_cast<const QImage*>(window.backingStore()->paintDevice());
+    return store->copy(window.rect()).convertToFormat(QImage::Format_RGB32);
 }
+
+QImage fullRepaint(QWidget& window) {
+    return window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+} // namespace
 
 void TestMainWindow::configuration_data() {
     QTest::addColumn<QByteArray>("content"); // "PORT" stands for the test's free port
     QTest::addColumn<QByteArray>("portText");
     QTest::addColumn<QString>("box");    // the warning shown, if any
     QTest::addColumn<QString>("status"); // empty: the status line of device 1
-    QTest::newRow("port") << QByteArray("PORT") << QByteArray("PORT") << ""
-                          << "";
-    QTest::newRow("cut at NUL") << QByteArray("PORT\0"
-                                              "9",
-                                              6)
-                                << QByteArray("PORT") << ""
-                                << "";
+    const QString none;
+    QTest::newRow("port") << QByteArray("PORT") << QByteArray("PORT") << none << none;
+    QTest::newRow("cut at NUL") << QByteArray("PORT\0009", 6) << QByteArray("PORT") << none << none;
     QTest::newRow("cut to 199 characters")
-        << "PORT" + QByteArray(300, ' ') << "PORT" + QByteArray(194, ' ') << ""
-        << "";
+        << "PORT" + QByteArray(300, ' ') << "PORT" + QByteArray(194, ' ') << none << none;
     QTest::newRow("not UTF-8") << QByteArray("\x01\xff") << QByteArray("\x01?") << "Wrong data port"
                                << " Version V01 - Skywand ID: S0 - Port: \x01? ";
-    QTest::newRow("out of range") << QByteArray("99999") << QByteArray("99999") << ""
-                                  << "Illegal data port";
-    QTest::newRow("zero") << QByteArray("0") << QByteArray("0") << ""
-                          << "Illegal data port";
+    QTest::newRow("zero") << QByteArray("0") << QByteArray("0") << none << "Illegal data port";
 }
 
 // Rejected ports leave no client; what is written back at exit is the port text in use.
@@ -97,9 +103,6 @@ void TestMainWindow::folderInPlaceOfTheFile() {
     QVERIFY(QFileInfo(configPath()).isDir());
 }
 
-// A folder the user may not write to, holding a configuration file that he may: the new
-// port must end up in the file, and the file must never be lost on the way. Root writes
-// anywhere, so the case runs again as an unprivileged user.
 // An installed copy: the program's folder is read-only, its file there is the administrator's.
 // The first start takes that port; a change goes to the user's own file, which survives a
 // restart, and the administrator's file stays as it was. Where the folder is writable, no
@@ -162,19 +165,16 @@ void TestMainWindow::portKeptPerUserInAReadOnlyFolder() {
 
 void TestMainWindow::restartOnLeadingZeroAndOntoRejectedPorts() {
     openWindow(oneDevice);
-    for (const QByteArray& rejected : {QByteArray("70000"), QByteArray("-1")}) {
-        Probe::changePort(*window, rejected);
-        QVERIFY(!Probe::client(*window));
-        QVERIFY(!Probe::receiver(*window)->isRunning());
-        QCOMPARE(statusText(), QStringLiteral("Illegal data port"));
-    }
+    Probe::changePort(*window, "70000"); // above the range; below it: configuration's "zero"
+    QVERIFY(!Probe::client(*window));
+    QVERIFY(!Probe::receiver(*window)->isRunning());
+    QCOMPARE(statusText(), QStringLiteral("Illegal data port"));
     // A leading zero is a new text for the same port: reception restarts on it.
     const QByteArray zeroPort = "0" + QByteArray::number(port);
     Probe::changePort(*window, zeroPort);
     QVERIFY(Probe::receiver(*window)->isRunning());
     QCOMPARE(Probe::client(*window)->get_data_port(), port);
     QTRY_COMPARE(statusText(), statusLine(1, zeroPort));
-    QCOMPARE(readConfig(), zeroPort);
 }
 
 // A device with n <= 4 buttons hides the labels of buttons n+1 and n+2, never the vertical
@@ -228,8 +228,13 @@ void TestMainWindow::burstEndsOnTheNewestFrame() {
             QCoreApplication::processEvents();
         sender->send(burst[i]);
     }
-    QVERIFY(settleUntil(
-        [&] { return indicator->valueH() == 10.0 && label("lbl_joyV")->text() == "Y = -10.00"; }));
+    // Events handled in short steps until the newest frame shows, so the time taken stays close.
+    const auto settled = [&] {
+        return indicator->valueH() == 10.0 && label("lbl_joyV")->text() == "Y = -10.00";
+    };
+    for (QDeadlineTimer deadline(3000); !settled() && !deadline.hasExpired();)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QVERIFY(settled());
     const double intervals = clock.elapsed() / 1000.0 * window->screen()->refreshRate();
     checker.stop();
     QCOMPARE(mixed, 0);

@@ -27,18 +27,3 @@ void FrameSender::stop() {
         worker.join();
     stopping = false;
 }
-
-QByteArray FrameSender::frame(const QList<Device>& devices, unsigned number) {
-    const QByteArray count = QByteArray::number(devices.size());
-    // The controller's clock at 100 frames a second, so that the check can time by it.
-    QByteArray text = "fr " + QByteArray::number(number) + "\nts " +
-                      QByteArray::number(number * 0.01, 'f', 2) + "\n6df2 " + count + ' ' + count;
-    for (qsizetype i = 0; i < devices.size(); ++i) {
-        const Device& d = devices.at(i);
-        text += " [" + QByteArray::number(i) + " 1.000 " + QByteArray::number(d.buttonCount) +
-                " 2][0.1 0.2 0.3][1 0 0 0 1 0 0 0 1][" +
-                (d.buttonCount > 0 ? QByteArray::number(d.buttons) + ' ' : QByteArray()) +
-                QByteArray::number(d.h, 'g', 9) + ' ' + QByteArray::number(d.v, 'g', 9) + ']';
-    }
-    return text + '\n';
-}

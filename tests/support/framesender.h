@@ -5,6 +5,7 @@
 #define FRAMESENDER_H
 
 #include "net.h"
+#include "wandframes.h"
 
 #include <QByteArray>
 #include <QList>
@@ -25,13 +26,10 @@ public:
     void cycle(const QList<QByteArray>& frames, int intervalMs);
     void stop();
 
-    // A frame with one "6df2 " line: per device its button count, button bits and joystick.
-    struct Device {
-        int buttonCount = 6;
-        quint32 buttons = 0;
-        double h = 0.0, v = 0.0;
-    };
-    static QByteArray frame(const QList<Device>& devices, unsigned number = 1);
+    using Device = WandDevice;
+    static QByteArray frame(const std::vector<Device>& devices, unsigned number = 1) {
+        return QByteArray::fromStdString(wandFrame(devices, number));
+    }
 
 private:
     UdpSocket socket;

@@ -62,25 +62,24 @@ std::optional<std::string> UdpSocket::receive(int timeout_ms) {
     return std::string(buffer.data(), static_cast<std::size_t>(n));
 }
 
-unsigned short freeUdpPort() {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in any{};
-    any.sin_family = AF_INET;
-    const unsigned short port = fd < 0 ? 0 : bindUdp(fd, any);
-    if (fd >= 0)
-        ::close(fd);
-    return port;
-}
-
-bool udpPortIsFree(unsigned short port) {
+// Binds a throw-away UDP socket to the port on every address; the port it got, or 0.
+static unsigned short bindAndRelease(unsigned short port) {
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     sockaddr_in any{};
     any.sin_family = AF_INET;
     any.sin_port = htons(port);
-    const bool free = fd >= 0 && bindUdp(fd, any) == port;
+    const unsigned short bound = fd < 0 ? 0 : bindUdp(fd, any);
     if (fd >= 0)
         ::close(fd);
-    return free;
+    return bound;
+}
+
+unsigned short freeUdpPort() {
+    return bindAndRelease(0);
+}
+
+bool udpPortIsFree(unsigned short port) {
+    return port != 0 && bindAndRelease(port) == port;
 }
 
 bool waitUntilUdpBound(unsigned short port, int timeout_ms) {

@@ -2,8 +2,6 @@
 
 #include "net.h"
 
-#include <QBackingStore>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QTest>
@@ -27,22 +25,6 @@ QByteArray WindowFixture::readConfig() {
 QString WindowFixture::statusLine(int deviceNumber, const QByteArray& portText) {
     return QStringLiteral(" Version V01 - Skywand ID: S%1 - Port: ").arg(deviceNumber) +
            QString::fromLatin1(portText) + QStringLiteral(" ");
-}
-
-QImage WindowFixture::onScreen(QWidget& window) {
-    const auto* store = static_cast<const QImage*>(window.backingStore()->paintDevice());
-    return store->copy(window.rect()).convertToFormat(QImage::Format_RGB32);
-}
-
-QImage WindowFixture::fullRepaint(QWidget& window) {
-    return window.grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
-
-bool WindowFixture::settleUntil(const std::function<bool()>& done, int timeoutMs) {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
 }
 
 void WindowFixture::init() {

@@ -7,10 +7,8 @@
 #include "framesender.h"
 #include "skywandtesterprobe.h"
 
-#include <QImage>
 #include <QLabel>
 
-#include <functional>
 #include <memory>
 
 using Probe = SkywandtesterProbe;
@@ -24,11 +22,6 @@ public:
     static QByteArray readConfig(); // "<missing>" when it cannot be read
     // " Version V01 - Skywand ID: S<n> - Port: <port> "
     static QString statusLine(int deviceNumber, const QByteArray& portText);
-    // What the window has on the screen (its backing store), and what a full repaint gives.
-    static QImage onScreen(QWidget& window);
-    static QImage fullRepaint(QWidget& window);
-    // Handles events until `done` holds or timeoutMs passed; returns `done`.
-    static bool settleUntil(const std::function<bool()>& done, int timeoutMs = 3000);
 
 protected:
     // Starts sending `frame` every 10 ms and opens the window, whose constructor waits for the

@@ -14,18 +14,17 @@ using namespace std::string_literals;
 
 struct ForwardRun {
     UdpSocket sender, first;
+    unsigned short monitor_port = freeUdpPort();
     std::unique_ptr<ChildProcess> monitor;
 
     ForwardRun(const std::string& second_port, std::size_t frames) {
-        const std::string port = std::to_string(freeUdpPort());
         monitor = std::make_unique<ChildProcess>(
             OMBRIX_MONITOR_PATH,
-            std::vector<std::string>{"--port", port, "--frames", std::to_string(frames),
-                                     "--duration", "20", "--json", "--forward",
-                                     "127.0.0.1:" + std::to_string(first.port()), "--forward",
-                                     second_port});
-        EXPECT_TRUE(waitUntilUdpBound(std::stoi(port))) << monitor->errors();
-        monitor_port = static_cast<unsigned short>(std::stoi(port));
+            std::vector<std::string>{"--port", std::to_string(monitor_port), "--frames",
+                                     std::to_string(frames), "--duration", "20", "--json",
+                                     "--forward", "127.0.0.1:" + std::to_string(first.port()),
+                                     "--forward", second_port});
+        EXPECT_TRUE(waitUntilUdpBound(monitor_port)) << monitor->errors();
     }
     // The datagrams that arrive at socket, until none came for a while.
     static std::vector<std::string> received(UdpSocket& socket) {
@@ -35,7 +34,6 @@ struct ForwardRun {
         }
         return datagrams;
     }
-    unsigned short monitor_port = 0;
 };
 
 // The monitor reads a burst faster than it prints, so its views skip to the newest datagram;

@@ -17,7 +17,6 @@ TEST(Options, BadArgumentsExitWith2NamingTheOption) {
         const char* message;
     } cases[] = {
         {OMBRIX_SIM_PATH, {"--bogus"}, "--bogus"},
-        {OMBRIX_SIM_PATH, {"--port"}, "--port"},
         {OMBRIX_SIM_PATH, {"--port", "0"}, "--port: needs a whole number from 1 to 65535"},
         {OMBRIX_SIM_PATH, {"--port", "0x10"}, "--port"},
         // Regression: a rate so low that one frame interval did not fit the schedule's
@@ -39,7 +38,6 @@ TEST(Options, BadArgumentsExitWith2NamingTheOption) {
         {OMBRIX_MONITOR_PATH, {"--report", "r.json"}, "--report requires --check"},
         {OMBRIX_MONITOR_PATH, {"--raw", "--find"}, "--raw excludes --find"},
         {OMBRIX_MONITOR_PATH, {"--forward", "localhost"}, "--forward: needs HOST:PORT with a"},
-        {OMBRIX_MONITOR_PATH, {"--forward", "localhost:0"}, "--forward: needs HOST:PORT"},
         {OMBRIX_MONITOR_PATH, {"--forward", "10.0.0.1:65536"}, "--forward: needs HOST:PORT"},
         {OMBRIX_MONITOR_PATH, {"--forward", "nowhere.invalid:5000"}, "cannot resolve nowhere"},
         {OMBRIX_MONITOR_PATH,

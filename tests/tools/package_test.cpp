@@ -22,10 +22,6 @@ constexpr bool has_python = sizeof(PYTHON_MODULE_FILE) > 1; // empty without the
 
 const std::string lib_dir = "usr/" SKYWAND_LIB_DIR "/";
 
-std::set<std::string> documents(const std::string& package) {
-    return {"usr/share/doc/" + package + "/copyright", "usr/share/doc/" + package + "/changelog.gz"};
-}
-
 // The files of each package, and what its Depends must name.
 struct Package {
     std::set<std::string> files;
@@ -72,7 +68,8 @@ std::map<std::string, Package> expectedPackages() {
         packages.erase("python3-ombrix");
     }
     for (auto& [name, package] : packages) {
-        package.files.merge(documents(name));
+        package.files.insert({"usr/share/doc/" + name + "/copyright",
+                              "usr/share/doc/" + name + "/changelog.gz"});
     }
     return packages;
 }
