@@ -214,6 +214,8 @@ TEST(Monitor, HangUpEndsTheCheckWithItsReport) {
     EXPECT_NE(run->output().find(" (stopped); open: "), std::string::npos) << run->output();
     const auto report = nlohmann::json::parse(readFile(path));
     EXPECT_EQ(report["verdict"], "fail");
+    // The check's figures are the monitor's own count of every datagram read: 20 with counter 7.
+    EXPECT_EQ(report["tracking"]["repeated_frames"], 19);
 }
 
 TEST(Monitor, FindAndCheckFailWhenTheTimeRunsOut) {
