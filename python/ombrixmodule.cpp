@@ -102,11 +102,9 @@ private:
     std::optional<py::error_already_set> observer_error;
 };
 
-// Binds a query or setter of Ombrix without arguments as a method of the Python class.
-template <typename Result, typename Class> auto forward(Result (Class::*method)() const) {
-    return [method](Client& self) { return self.locked([&](Ombrix& c) { return (c.*method)(); }); };
-}
-template <typename Result> auto forward(Result (Ombrix::*method)()) {
+// Binds a query or setter of Ombrix without arguments (const or not) as a method of the
+// Python class.
+template <typename Method> auto forward(Method method) {
     return [method](Client& self) { return self.locked([&](Ombrix& c) { return (c.*method)(); }); };
 }
 
