@@ -184,14 +184,7 @@ PYBIND11_MODULE(ombrix, m) {
         .def_readonly("handedness", &ombrix_hand_type::handedness, "Side value as transmitted.")
         .def_readonly("num_finger", &ombrix_hand_type::num_finger, "Number of fingers, 0 to 5.")
         .def_property_readonly(
-            "finger",
-            [](const ombrix_hand_type& r) {
-                const std::size_t n = static_cast<std::size_t>(std::clamp(r.num_finger, 0, 5));
-                py::tuple fingers(n);
-                for (std::size_t i = 0; i < n; ++i)
-                    fingers[i] = py::cast(r.finger[i]);
-                return fingers;
-            },
+            "finger", [](const ombrix_hand_type& r) { return entries(r.finger, r.num_finger); },
             "The fingers; num_finger entries.");
     py::class_<ombrix_marker_type>(m, "ombrix_marker_type", "One single marker.")
         .def_readonly("id", &ombrix_marker_type::id, "Marker id as transmitted.")
