@@ -139,6 +139,15 @@ template <typename Record> auto record_getter(Record (Ombrix::*get)(int) const) 
     };
 }
 
+// Either get_parameter of Ombrix, for Python: the value, or None when it could not be read.
+template <typename... Names>
+std::optional<std::string> parameter_value(Client& self, const Names&... names) {
+    std::string value;
+    if (!self.waiting([&](Ombrix& c) { return c.get_parameter(names..., value); }))
+        return std::nullopt;
+    return value;
+}
+
 } // namespace
 
 PYBIND11_MODULE(ombrix, m) {
@@ -327,28 +336,10 @@ PYBIND11_MODULE(ombrix, m) {
                     [&](Ombrix& c) { return c.set_parameter(category, name, value); });
             },
             py::arg("category"), py::arg("name"), py::arg("value"), "Sets a parameter; True on ok.")
-        .def(
-            "get_parameter",
-            [](Client& self, const std::string& parameter) -> std::optional<std::string> {
-                std::string value;
-                if (!self.waiting([&](Ombrix& c) { return c.get_parameter(parameter, value); }))
-                    return std::nullopt;
-                return value;
-            },
-            py::arg("parameter"),
-            "The value of a parameter (\"category name\"), or None when it could not be read.")
-        .def(
-            "get_parameter",
-            [](Client& self, const std::string& category,
-               const std::string& name) -> std::optional<std::string> {
-                std::string value;
-                if (!self.waiting(
-                        [&](Ombrix& c) { return c.get_parameter(category, name, value); }))
-                    return std::nullopt;
-                return value;
-            },
-            py::arg("category"), py::arg("name"),
-            "The value of a parameter, or None when it could not be read.")
+        .def("get_parameter", &parameter_value<std::string>, py::arg("parameter"),
+             "The value of a parameter (\"category name\"), or None when it could not be read.")
+        .def("get_parameter", &parameter_value<std::string, std::string>, py::arg("category"),
+             py::arg("name"), "The value of a parameter, or None when it could not be read.")
         .def(
             "get_message",
             [](Client& self) { return self.waiting([](Ombrix& c) { return c.get_message(); }); },
