@@ -47,7 +47,6 @@ set(SKYWAND_RELEASE_DATE "Sun, 06 Dec 2026 12:00:00 +0000")
 
 # What Debian asks of every package: the licence in machine-readable form, a changelog and a
 # manual page for each program, compressed without time stamps so that builds are repeatable.
-set(skywand_doc_dir share/doc/skywandtester)
 set(skywand_package_dir ${CMAKE_BINARY_DIR}/package)
 
 file(WRITE ${skywand_package_dir}/changelog.new
