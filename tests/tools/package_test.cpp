@@ -117,7 +117,7 @@ TEST(Package, BuildsUnpacksAndRuns) {
         lintian_args.push_back(deb);
         ChildProcess alone(DPKG_DEB_PATH, {"-x", deb, work.file(name)});
         ChildProcess together(DPKG_DEB_PATH, {"-x", deb, root.string()});
-        ASSERT_EQ(alone.wait(30000) + together.wait(30000), 0) << alone.errors();
+        ASSERT_EQ(alone.wait(30000) | together.wait(30000), 0) << alone.errors();
         EXPECT_EQ(filesUnder(work.file(name)), expected[name].files) << name;
         const std::string depends = field(deb, "Depends");
         for (const std::string& package : expected[name].depends) {
