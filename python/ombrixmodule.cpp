@@ -218,9 +218,8 @@ PYBIND11_MODULE(ombrix, m) {
              "and get_data_port() is 0.")
         .def_readonly_static("default_server_port", &Ombrix::default_server_port,
                              "Command port used when 0 is given.")
-        .def_property_readonly_static(
-            "max_records", [](py::object) { return Ombrix::max_records; },
-            "Largest id and count a frame may carry for a record kind.")
+        .def_readonly_static("max_records", &Ombrix::max_records,
+                             "Largest id and count a frame may carry for a record kind.")
         .def(
             "__enter__", [](py::object self) { return self; }, "Returns the client itself.")
         .def(
