@@ -1,7 +1,5 @@
 #include "helptextaccessible.h"
 
-#include <QScrollBar>
-#include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextCursor>
 #include <QTextDocument>

@@ -6,7 +6,6 @@
 #include "checkwindow.h"
 #include "finddialog.h"
 #include "helpbrowser.h"
-#include "joystickwidget.h"
 #include "settingportdlg.h"
 #include "trackreceiver.h"
 
@@ -332,16 +331,11 @@ void Skywandtester::processingData(const TrackingSnapshot& frame) {
     for (int i = 0; i <= 4; ++i)
         skywandWidget->setStyleSheet(i, record.button[i] == 1 ? skywandWidget->pressedStyle()
                                                               : skywandWidget->releasedStyle());
-    // The labels repaint themselves when their text, style or visibility changes; the
-    // indicator is the one part of the panel whose setters leave the repaint to its owner.
-    // Only the knob moves: repainting its old and new place instead of the whole indicator
-    // spares stroking the large circle, which costs several times the rest of a presentation.
-    JoystickWidget* indicator = skywandWidget->joystick();
-    const QRect knobBefore = indicator->knobArea();
+    // The labels and the indicator each repaint what a change moves, and nothing when a value
+    // stays as it was.
     skywandWidget->setJoystickPressed(record.button[5] == 1);
     skywandWidget->setFlValueH(record.joystick[0]);
     skywandWidget->setFlValueV(record.joystick[1]);
-    indicator->update(QRegion(knobBefore) + indicator->knobArea());
     skywandWidget->setText(SkywandWidget::horizontalValueIndex, double(record.joystick[0]));
     skywandWidget->setText(SkywandWidget::verticalValueIndex, double(record.joystick[1]));
 }

@@ -39,7 +39,7 @@ SkywandWidget::SkywandWidget(QWidget* parent) : QWidget(parent) {
 
     InitButtonArray();
     joystickPressable = true;
-    new PanelAccessibility(this);
+    new PanelAccessibility(this, ui.lbl_joyH, ui.lbl_joyV, joystickWidget);
 }
 
 SkywandWidget::~SkywandWidget() = default;

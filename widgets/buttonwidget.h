@@ -34,8 +34,7 @@ public:
     using QWidget::setStyleSheet;
     using QWidget::show;
 
-    // Index-based operations; an index outside 0..6 is ignored. None of them repaints: the
-    // owner calls update() after setting the values.
+    // Index-based operations; an index outside 0..6 is ignored.
     void show(int index);
     void hide(int index);
     void setText(int index, const QString& text);

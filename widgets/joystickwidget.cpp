@@ -22,16 +22,30 @@ JoystickWidget::JoystickWidget(QWidget* parent) : QWidget(parent) {
 
 JoystickWidget::~JoystickWidget() = default;
 
+// Only the knob changes with the stick: a new state repaints the knob's old and new place,
+// not the whole indicator, which spares stroking the large circle (several times the cost of
+// the rest of a presentation); an unchanged state repaints nothing.
 void JoystickWidget::setJoystickPressed(bool pressed) {
+    if (pressed == joystickPressed)
+        return;
     joystickPressed = pressed;
+    update(knobArea());
 }
 
 void JoystickWidget::setFlValueH(double value) {
-    flValueH = value;
+    moveKnob(flValueH, value);
 }
 
 void JoystickWidget::setFlValueV(double value) {
-    flValueV = value;
+    moveKnob(flValueV, value);
+}
+
+void JoystickWidget::moveKnob(double& stored, double value) {
+    if (value == stored)
+        return;
+    update(knobArea());
+    stored = value;
+    update(knobArea());
 }
 
 QSize JoystickWidget::sizeHint() const {

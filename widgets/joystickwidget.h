@@ -15,7 +15,7 @@ public:
     explicit JoystickWidget(QWidget* parent = nullptr);
     ~JoystickWidget() override;
 
-    // The setters only store; the owner requests the repaint.
+    // Each setter repaints what its change moves.
     void setJoystickPressed(bool pressed);
     void setFlValueH(double value);
     void setFlValueV(double value);
@@ -26,9 +26,6 @@ public:
 
     // Layouts hand the indicator all the room they can spare.
     QSize sizeHint() const override;
-
-    // Where the knob paints at the current size and values, its widest outline included.
-    QRect knobArea() const;
 
     // Knob displacement in pixels for a stick value: value × half, truncated towards zero.
     // Values from the network may be huge, infinite or NaN; the displacement is kept within
@@ -43,6 +40,9 @@ protected:
 private:
     int side() const { return qMin(width(), height()) - 50; }
     QRect knobRect() const;
+    // Where the knob paints at the current size and values, its widest outline included.
+    QRect knobArea() const;
+    void moveKnob(double& stored, double value);
     static void strokeCircle(QPainter& painter, const QRectF& circle, const QRect& area);
 
     bool joystickPressed = false;

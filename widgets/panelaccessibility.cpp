@@ -6,15 +6,12 @@
 #include <QAccessible>
 #include <QLabel>
 
-PanelAccessibility::PanelAccessibility(QWidget* panel) : QObject(panel) {
+PanelAccessibility::PanelAccessibility(QWidget* panel, QLabel* valueX, QLabel* valueY,
+                                       JoystickWidget* indicator)
+    : QObject(panel), valueX(valueX), valueY(valueY), indicator(indicator) {
     JoystickAccessible::install();
-    valueX = panel->findChild<QLabel*>(QStringLiteral("lbl_joyH"));
-    valueY = panel->findChild<QLabel*>(QStringLiteral("lbl_joyV"));
-    indicator = panel->findChild<JoystickWidget*>();
-    if (valueX)
-        valueX->setAccessibleName(tr("Joystick X"));
-    if (valueY)
-        valueY->setAccessibleName(tr("Joystick Y"));
+    valueX->setAccessibleName(tr("Joystick X"));
+    valueY->setAccessibleName(tr("Joystick Y"));
 
     connect(&announceTimer, &QTimer::timeout, this, &PanelAccessibility::announce);
     announceTimer.start(announceIntervalMs);
@@ -30,15 +27,13 @@ void PanelAccessibility::setButtonPressed(QLabel* button, bool pressed) {
 // Qt drops the events itself while no assistive technology listens.
 void PanelAccessibility::announce() {
     for (QLabel* label : {valueX, valueY})
-        if (label && label->accessibleDescription() != label->text())
+        if (label->accessibleDescription() != label->text())
             label->setAccessibleDescription(label->text());
-    if (indicator) {
-        const QString state = JoystickAccessible::stateText(
-            indicator->valueH(), indicator->valueV(), indicator->isJoystickPressed());
-        if (state != announcedIndicator) {
-            announcedIndicator = state;
-            QAccessibleEvent event(indicator, QAccessible::DescriptionChanged);
-            QAccessible::updateAccessibility(&event);
-        }
+    const QString state = JoystickAccessible::stateText(indicator->valueH(), indicator->valueV(),
+                                                        indicator->isJoystickPressed());
+    if (state != announcedIndicator) {
+        announcedIndicator = state;
+        QAccessibleEvent event(indicator, QAccessible::DescriptionChanged);
+        QAccessible::updateAccessibility(&event);
     }
 }

@@ -24,9 +24,9 @@ class PanelAccessibility : public QObject {
 public:
     static constexpr int announceIntervalMs = 750;
 
-    // Finds the labels and the indicator among the panel's children by their object names;
-    // a child of the panel, so it goes with it.
-    explicit PanelAccessibility(QWidget* panel);
+    // For the panel's two value labels and its indicator; a child of the panel, so it goes
+    // with it.
+    PanelAccessibility(QWidget* panel, QLabel* valueX, QLabel* valueY, JoystickWidget* indicator);
 
     // Says whether a button label shows a pressed button; nothing happens when it already
     // says so.
@@ -35,9 +35,9 @@ public:
 private:
     void announce();
 
-    QLabel* valueX = nullptr;
-    QLabel* valueY = nullptr;
-    JoystickWidget* indicator = nullptr;
+    QLabel* valueX;
+    QLabel* valueY;
+    JoystickWidget* indicator;
     QString announcedIndicator;
     QTimer announceTimer;
 };
