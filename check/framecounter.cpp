@@ -5,33 +5,32 @@
 #include <cstring>
 #include <limits>
 
-FrameCounter::Step FrameCounter::add(std::uint32_t counter) {
-    const bool first = !started;
+void FrameCounter::add(std::uint32_t counter) {
     if (started) {
         const std::uint32_t ahead = counter - highest;
         const std::uint32_t behind = highest - counter;
         if (ahead == 0) {
             ++repeatedCount;
-            return Step::repeated;
+            return;
         }
         if (ahead <= maxGap) {
             lostCount += long(ahead - 1);
             arrived = ahead >= 64 ? 1 : (arrived << ahead) | 1;
             highest = counter;
             ++frameCount;
-            return Step::next;
+            return;
         }
         if (behind < reorderWindow) {
             const std::uint64_t bit = std::uint64_t(1) << behind;
             if (arrived & bit) {
                 ++repeatedCount;
-                return Step::repeated;
+                return;
             }
             arrived |= bit;
             --lostCount;
             ++reorderedCount;
             ++frameCount;
-            return Step::reordered;
+            return;
         }
         ++restartCount;
     }
@@ -39,7 +38,6 @@ FrameCounter::Step FrameCounter::add(std::uint32_t counter) {
     highest = counter;
     arrived = ~std::uint64_t(0); // counters before the run's first were never counted lost
     ++frameCount;
-    return first ? Step::first : Step::restarted;
 }
 
 std::optional<std::uint32_t> FrameCounter::counterOf(std::string_view datagram) {

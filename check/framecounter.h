@@ -26,13 +26,9 @@ public:
     static constexpr std::uint32_t reorderWindow = 64;
     // A forward jump beyond this is a restart: a million frames is hours of tracking at any
     // controller's rate, far more than a stream that keeps arriving can have lost.
-    static constexpr std::uint32_t defaultMaxGap = 1000000;
+    static constexpr std::uint32_t maxGap = 1000000;
 
-    enum class Step { first, next, reordered, repeated, restarted };
-
-    explicit FrameCounter(std::uint32_t maxGap = defaultMaxGap) : maxGap(maxGap) {}
-
-    Step add(std::uint32_t counter);
+    void add(std::uint32_t counter);
 
     // The value of the first "fr " line of a datagram, read as the client reads it; none when
     // there is no such line or its number cannot be read.
@@ -45,7 +41,6 @@ public:
     long restarts() const { return restartCount; }
 
 private:
-    std::uint32_t maxGap;
     bool started = false;
     std::uint32_t highest = 0;
     // Bit k: counter highest - k has arrived, or lies before the run's first counter.

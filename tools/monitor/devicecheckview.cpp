@@ -5,8 +5,8 @@
 
 #include "Ombrix.h"
 #include "checkitems.h"
+#include "commandline.h"
 #include "frameview.h"
-#include "monitor.h"
 #include "skywandcheck.h"
 #include "skywandfinder.h"
 #include "terminalblock.h"

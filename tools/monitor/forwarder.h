@@ -25,13 +25,11 @@ public:
     // Whether a destination is this host's listen_port, so that every datagram would come
     // back round.
     bool loopsTo(unsigned short listen_port) const;
-    bool active() const { return !destinations.empty(); }
 
     // Sends the datagram to every destination, never waiting: a destination that refuses or
     // cannot be reached is counted and the others still get it.
     void forward(std::string_view datagram);
 
-    std::uint64_t forwarded() const { return forwarded_count; }
     // "N forwarded (HOST:PORT: N sent; HOST:PORT: N sent, M errors, last: REASON)"
     std::string summary() const;
     // "forward HOST:PORT: N sent[, M errors, last: REASON]" for each destination, with before

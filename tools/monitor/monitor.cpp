@@ -42,13 +42,11 @@ std::optional<int> Monitor::open() {
             return bad_input;
         }
     }
-    errno = 0;
     client = std::make_unique<Ombrix>("", 0, options.port, receive_buffer_size, receive_timeout_us,
                                       1000000);
     if (!client->valid()) {
-        // The client closes the socket whose bind failed and frees its block, neither of which
-        // changes errno; 0 means it failed before reaching the system.
-        const int bind_errno = errno;
+        // 0 when it failed before reaching the system.
+        const int bind_errno = client->get_data_bind_errno();
         err << "ombrix-monitor: "
             << (bind_errno != 0 ? bindFailure("port", options.port, bind_errno)
                                 : "cannot open UDP port " + std::to_string(options.port))
