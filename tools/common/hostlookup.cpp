@@ -21,16 +21,16 @@ std::string lookUpIPv4(const std::string& host, int socketType, bool passive,
     return "";
 }
 
-int openBoundSocket(const std::string& host, unsigned short port, int socketType,
-                    const std::string& port_name, std::string& error) {
+int openBoundSocket(const std::string& host, unsigned short port, const std::string& port_name,
+                    std::string& error) {
     sockaddr_in address{};
-    const std::string failure = lookUpIPv4(host, socketType, true, address);
+    const std::string failure = lookUpIPv4(host, SOCK_STREAM, true, address);
     if (!failure.empty()) {
         error = "cannot resolve address \"" + host + "\" for the " + port_name + ": " + failure;
         return -1;
     }
     address.sin_port = htons(port);
-    const int fd = ::socket(AF_INET, socketType | SOCK_CLOEXEC, 0);
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         error = std::string("cannot open a socket: ") + std::strerror(errno);
         return -1;
@@ -38,9 +38,7 @@ int openBoundSocket(const std::string& host, unsigned short port, int socketType
     // A listener started again soon after a run must not fail on the old connections'
     // TIME_WAIT; a port that another program listens on is still refused.
     const int enable = 1;
-    if (socketType == SOCK_STREAM) {
-        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &enable, sizeof enable);
-    }
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &enable, sizeof enable);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         error = bindFailure(port_name, port, errno);
         ::close(fd);
