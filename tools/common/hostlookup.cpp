@@ -6,12 +6,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-std::string lookUpIPv4(const std::string& host, int socketType, bool passive,
-                       sockaddr_in& address) {
+std::string lookUpIPv4(const std::string& host, sockaddr_in& address) {
+    // Any socket type: the address is the same for each, and the first found is taken.
     addrinfo hints{};
     hints.ai_family = AF_INET;
-    hints.ai_socktype = socketType;
-    hints.ai_flags = passive ? AI_PASSIVE : 0;
     addrinfo* found = nullptr;
     const int lookup = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
     if (lookup != 0 || found == nullptr)
@@ -24,7 +22,7 @@ std::string lookUpIPv4(const std::string& host, int socketType, bool passive,
 int openBoundSocket(const std::string& host, unsigned short port, const std::string& port_name,
                     std::string& error) {
     sockaddr_in address{};
-    const std::string failure = lookUpIPv4(host, SOCK_STREAM, true, address);
+    const std::string failure = lookUpIPv4(host, address);
     if (!failure.empty()) {
         error = "cannot resolve address \"" + host + "\" for the " + port_name + ": " + failure;
         return -1;

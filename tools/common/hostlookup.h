@@ -7,8 +7,8 @@
 #include <string>
 
 // Fills `address` (port 0) and returns the empty string, or returns why the name does not
-// resolve. `passive`: an address to listen on, where an empty name means any interface.
-std::string lookUpIPv4(const std::string& host, int socketType, bool passive, sockaddr_in& address);
+// resolve. The same address serves to send to and to listen on.
+std::string lookUpIPv4(const std::string& host, sockaddr_in& address);
 
 // A TCP socket bound to host:port, host resolved as an address to listen on; port 0 takes any
 // free port. -1 with a one-line reason in error; the reason names the port as port_name
