@@ -70,7 +70,7 @@ TEST(Replay, MalformedFilesAreRefusedNamingFileAndLine) {
         {"a\n\n@wait 5\nb\n", "test.replay:3: unknown directive"},
         {"a\n@delay 5\nb\n", "test.replay:2: "},
         {"a\n\n@delay 3\n\n", "test.replay:3: "},
-        {"x\n" + std::string(ReplayReader::max_datagram, 'y') + "\n", "longer than 65507"},
+        {"x\n" + std::string(ReplayReader::max_datagram, 'y') + "\n", ":1: the frame is longer"},
     };
     for (const auto& [text, message] : cases) {
         ReplayReader reader;

@@ -6,12 +6,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-std::string lookUpIPv4(const std::string& host, int socketType, bool passive,
-                       sockaddr_in& address) {
+std::string lookUpIPv4(const std::string& host, sockaddr_in& address) {
+    // Any socket type: the address is the same for each, and the first found is taken.
     addrinfo hints{};
     hints.ai_family = AF_INET;
-    hints.ai_socktype = socketType;
-    hints.ai_flags = passive ? AI_PASSIVE : 0;
     addrinfo* found = nullptr;
     const int lookup = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
     if (lookup != 0 || found == nullptr)
@@ -21,16 +19,16 @@ std::string lookUpIPv4(const std::string& host, int socketType, bool passive,
     return "";
 }
 
-int openBoundSocket(const std::string& host, unsigned short port, int socketType,
-                    const std::string& port_name, std::string& error) {
+int openBoundSocket(const std::string& host, unsigned short port, const std::string& port_name,
+                    std::string& error) {
     sockaddr_in address{};
-    const std::string failure = lookUpIPv4(host, socketType, true, address);
+    const std::string failure = lookUpIPv4(host, address);
     if (!failure.empty()) {
         error = "cannot resolve address \"" + host + "\" for the " + port_name + ": " + failure;
         return -1;
     }
     address.sin_port = htons(port);
-    const int fd = ::socket(AF_INET, socketType | SOCK_CLOEXEC, 0);
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         error = std::string("cannot open a socket: ") + std::strerror(errno);
         return -1;
@@ -38,9 +36,7 @@ int openBoundSocket(const std::string& host, unsigned short port, int socketType
     // A listener started again soon after a run must not fail on the old connections'
     // TIME_WAIT; a port that another program listens on is still refused.
     const int enable = 1;
-    if (socketType == SOCK_STREAM) {
-        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &enable, sizeof enable);
-    }
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &enable, sizeof enable);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         error = bindFailure(port_name, port, errno);
         ::close(fd);

@@ -7,14 +7,14 @@
 #include <string>
 
 // Fills `address` (port 0) and returns the empty string, or returns why the name does not
-// resolve. `passive`: an address to listen on, where an empty name means any interface.
-std::string lookUpIPv4(const std::string& host, int socketType, bool passive, sockaddr_in& address);
+// resolve. The same address serves to send to and to listen on.
+std::string lookUpIPv4(const std::string& host, sockaddr_in& address);
 
-// A socket of the type (SOCK_STREAM, SOCK_DGRAM) bound to host:port, host resolved as an
-// address to listen on; port 0 takes any free port. -1 with a one-line reason in error; the
-// reason names the port as port_name ("command port") if the bind failed.
-int openBoundSocket(const std::string& host, unsigned short port, int socketType,
-                    const std::string& port_name, std::string& error);
+// A TCP socket bound to host:port, host resolved as an address to listen on; port 0 takes any
+// free port. -1 with a one-line reason in error; the reason names the port as port_name
+// ("command port") if the bind failed.
+int openBoundSocket(const std::string& host, unsigned short port, const std::string& port_name,
+                    std::string& error);
 
 // Why binding the port failed, in plain words, from the errno of the bind: "port 5000 is
 // already in use by another program".

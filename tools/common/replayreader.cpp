@@ -128,6 +128,7 @@ ReplayReader::Result ReplayReader::parse(std::string_view text, const std::strin
     datagrams = std::string();
     datagrams.reserve(text.size() + 1);
     std::size_t frame_start = 0; // where the last frame's datagram begins in datagrams
+    long frame_line = 0;         // and the file line where its block begins
     line_number = 0;
     pending_delay.reset();
     bool in_block = false;
@@ -163,8 +164,9 @@ ReplayReader::Result ReplayReader::parse(std::string_view text, const std::strin
         }
         if (!in_block) {
             in_block = true;
-            frames_read.push_back({{}, pending_delay, line_number});
+            frames_read.push_back({{}, pending_delay});
             frame_start = datagrams.size();
+            frame_line = line_number;
             pending_delay.reset();
         }
         if (decodeLine(line) != Result::ok) {
@@ -174,7 +176,7 @@ ReplayReader::Result ReplayReader::parse(std::string_view text, const std::strin
         if (frames_read.back().datagram.size() > max_datagram) {
             return formatError("the frame is longer than " + std::to_string(max_datagram) +
                                    " bytes, the most one UDP datagram carries",
-                               frames_read.back().line);
+                               frame_line);
         }
     }
     if (pending_delay) {

@@ -12,7 +12,6 @@
 struct ReplayFrame {
     std::string_view datagram;      // held by the reader that read it
     std::optional<double> delay_ms; // from an "@delay" line; none when the frame had none
-    long line = 0;                  // file line where the frame's block begins
 };
 
 // Reads a whole replay file into memory at once and checks it, so that a malformed file is

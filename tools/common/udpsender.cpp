@@ -25,7 +25,7 @@ UdpSender::~UdpSender() {
 bool UdpSender::open(const std::string& host, unsigned short port, std::string& error, Mode how) {
     mode = how;
     const bool forwarding = mode == Mode::forwarding;
-    const std::string failure = lookUpIPv4(host, SOCK_DGRAM, false, peer);
+    const std::string failure = lookUpIPv4(host, peer);
     if (!failure.empty()) {
         // A forwarder's message names the destination before this.
         error = (forwarding ? "cannot resolve " + host : "cannot resolve host \"" + host + "\"") +

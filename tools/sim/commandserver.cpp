@@ -26,7 +26,7 @@ CommandServer::~CommandServer() {
 
 bool CommandServer::start(const std::string& bind_address, unsigned short port,
                           std::string& error) {
-    listen_fd = openBoundSocket(bind_address, port, SOCK_STREAM, "command port", error);
+    listen_fd = openBoundSocket(bind_address, port, "command port", error);
     if (listen_fd < 0) {
         return false;
     }

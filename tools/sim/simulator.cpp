@@ -52,8 +52,8 @@ CommandProtocol makeProtocol(const SimOptions& options) {
 }
 
 // "as fast as possible", "<verb> 60 Hz" or "at the file's pace".
-std::string pace(const SimOptions& options, const char* verb) {
-    if (options.fast || options.rate <= 0) {
+std::string pace(const SimOptions& options, bool fast, const char* verb) {
+    if (fast) {
         return "as fast as possible";
     }
     if (!options.replay_file.empty()) {
@@ -66,6 +66,7 @@ std::string pace(const SimOptions& options, const char* verb) {
 
 int simulate(const SimOptions& options, const std::atomic<bool>& stop, std::ostream& out,
              std::ostream& err) {
+    const bool fast = options.fast || options.rate <= 0; // no waits between frames
     ReplayReader reader;
     if (!options.replay_file.empty()) {
         const int status = loadReplayFile(reader, options.replay_file, err);
@@ -106,7 +107,7 @@ int simulate(const SimOptions& options, const std::atomic<bool>& stop, std::ostr
                               options.all_kinds ? " and all other kinds" : "")
                 : fmt::format("{} ({} frame{}{})", options.replay_file, replay.size(),
                               replay.size() == 1 ? "" : "s", options.loop ? ", looped" : "");
-        out << "ombrix-sim: sending " << what << " " << pace(options, "at") << " to "
+        out << "ombrix-sim: sending " << what << " " << pace(options, fast, "at") << " to "
             << sender.destination()
             << (options.command_port
                     ? fmt::format("; command port {}:{}", options.command_bind, server.port())
@@ -114,7 +115,6 @@ int simulate(const SimOptions& options, const std::atomic<bool>& stop, std::ostr
             << "; Ctrl+C stops" << std::endl;
     }
 
-    const bool fast = options.fast || options.rate <= 0;
     const Scenario scenario(options.skywands, options.layout, options.all_kinds);
     const std::int64_t interval_ns = fast ? 0 : std::llround(ns_per_s / options.rate);
     // -1: no duration asked for. (A plain value keeps GCC from seeing an uninitialised optional.)
@@ -189,7 +189,7 @@ int simulate(const SimOptions& options, const std::atomic<bool>& stop, std::ostr
             out << fmt::format(" in {:.3f} s, {:.2f} Hz", seconds,
                                static_cast<double>(sent - 1) / seconds);
         }
-        out << " (" << pace(options, "asked") << ")";
+        out << " (" << pace(options, fast, "asked") << ")";
         if (index > sent) {
             out << ", " << index - sent << " failed";
         }
